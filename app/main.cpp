@@ -1,0 +1,42 @@
+// Program entry: the application object, the main window and the message loop.
+
+#include "install/UntMain.h"
+#include "ui/Forms.h"
+
+#include <windows.h>
+
+#include <memory>
+
+namespace {
+
+// An installer runs from download folders full of other files: before anything else, let
+// DLLs load from the system folder only. Bound at run time, since old systems lack it.
+void RestrictDllSearchToSystemFolder() {
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    auto setDefault = kernel ? reinterpret_cast<SetDefaultDllDirectoriesFn>(
+                                   GetProcAddress(kernel, "SetDefaultDllDirectories"))
+                             : nullptr;
+    if (setDefault)
+        setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    SetDllDirectoryW(L"");
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    RestrictDllSearchToSystemFolder();
+
+    TApplication application;
+    Application = &application;
+    application.Initialize();
+    application.MainFormOnTaskBar = true;
+
+    auto mainForm = std::make_unique<TFrmCommInst>(nullptr);
+    application.SetMainForm(mainForm.get());
+    application.Run();
+
+    mainForm.reset();
+    Application = nullptr;
+    return 0;
+}

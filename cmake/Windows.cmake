@@ -1,0 +1,13 @@
+# Settings shared by every target of the Windows build.
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601
+                        WINVER=0x0601 STRICT)
+add_compile_options(-municode -Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type)
+# Statically linked: setup.exe needs no DLL beyond those every Windows has.
+add_link_options(-municode -static -static-libgcc -static-libstdc++)
+
+find_library(MINGW_ZLIB NAMES libz.a z REQUIRED)
+find_path(MINGW_ZLIB_INCLUDE zlib.h REQUIRED)
+
+# Every Windows test program runs under Wine in the run's prefix (see tests/harness).
+set(TEST_ENV_DIR ${CMAKE_BINARY_DIR}/testenv)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${REPO_ROOT}/tests/harness/wine-run.sh ${TEST_ENV_DIR})

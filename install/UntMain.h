@@ -1,0 +1,45 @@
+#pragma once
+// The installer's main window: its controls (the layout's), the product settings, and the
+// workflow that runs in its handlers.
+
+#include "install/InstallerSettings.h"
+#include "ui/MainLayout.h"
+#include "ui/Obj_CommLangForm.h"
+
+#include <string>
+
+class TFrmCommInst : public TCommLangForm, public TMainWindowControls, public TInstallerSettings {
+public:
+    // Builds the layout and runs FormCreate, as creating the window does.
+    explicit TFrmCommInst(TComponent* owner);
+    std::wstring ClassName() const override { return L"TFrmCommInst"; }
+
+    // Creation handler: reads the settings, decides the role from the executable's name, ends
+    // running copies of the main program and prepares the window for the role.
+    void FormCreate(TObject* sender);
+
+    // Opens or closes the custom-install area below the window's normal bottom edge.
+    void ToggleCustomInstall(TObject* sender, TMouseButton button, TShiftState shift, int x,
+                             int y);
+    // Closes the window, which ends the program.
+    void imgbtnCloseClick(TObject* sender);
+
+    // FTargetDir + "\" + FMainProgPath + FMainProg, joined as they stand.
+    std::wstring GetMainProgFullPath() const;
+    // See the free function of the same name: splits the network ID at its first "-".
+    bool SplitNetID(const std::wstring& netId, std::wstring& userName,
+                    std::wstring& password) const;
+
+    bool FImgDown = false;
+    std::wstring FTargetDir;
+    bool FbSilent = false;
+
+private:
+    // Reads and applies the settings; false when start-up has ended (after its message).
+    bool LoadSettings();
+    // Ends start-up: the message loop stops as soon as it starts.
+    void EndStartup(bool showMainForm);
+};
+
+// The program's one main window, once created.
+extern TFrmCommInst* FrmCommInst;

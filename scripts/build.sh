@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds everything: the Windows programs (out/setup.exe, out/demo/setup.exe, the test
+# programs) and the native build of the portable core with its tests.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=${JOBS:-$(nproc)}
+
+cmake -S "$root" -B "$root/build/win" -G Ninja \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$root/build/win" -j "$jobs"
+
+cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$root/build/native" -j "$jobs"

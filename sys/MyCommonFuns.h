@@ -1,0 +1,145 @@
+#pragma once
+// The installer's system services: its own resources, the well-known folders, small text
+// files, copying and deleting files and trees, free disk space, and ending processes.
+// Windows only. Unexpected failures throw EInstallerError (sys/Error.h); expected ones are
+// reported through the result. None of these functions keeps state between calls.
+
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// ---- Resources ---------------------------------------------------------------------------
+// A resource is named by (name, type), both matched without regard to case. `module` is the
+// image to look in; nullptr means the running executable. No language is asked for.
+
+// Returns a view of the resource's raw bytes, valid while `module` stays loaded; throws
+// EInstallerError "Resource <name> not found" when it cannot be found or loaded.
+std::string_view ResourceData(const std::wstring& name, const std::wstring& type,
+                              HMODULE module = nullptr);
+
+// Returns a copy of the resource's raw bytes; throws as ResourceData.
+std::string LoadResourceBytes(const std::wstring& name, const std::wstring& type,
+                              HMODULE module = nullptr);
+
+// True when the resource is found and loads; never throws.
+bool ResourceExists(const std::wstring& name, const std::wstring& type, HMODULE module = nullptr);
+
+// Returns the resource as text, decoded by its byte-order mark (else in the ANSI code page)
+// and line-normalised (every line ends with CR LF); throws as ResourceData.
+std::wstring LoadResourceText(const std::wstring& name, const std::wstring& type,
+                              HMODULE module = nullptr);
+
+// Deletes `fileName` (failure ignored) and writes the resource's bytes to it; returns whether
+// the file exists afterwards. Throws "Resource <name> not found", "Cannot create file "<path>".
+// <system message>", or "Cannot write file "<path>". <system message>" when a write fails.
+bool ExtractResourceToFile(const std::wstring& name, const std::wstring& type,
+                           const std::wstring& fileName, HMODULE module = nullptr);
+
+// Hands the resource's PNG bytes to image.LoadPngFromMemory(data, size), which decodes them
+// and keeps its own copy; throws as ResourceData, before the image is touched.
+template <typename TImageControl>
+void LoadPngResourceToImage(TImageControl& image, const std::wstring& name,
+                            const std::wstring& type, HMODULE module = nullptr) {
+    const std::string_view png = ResourceData(name, type, module);
+    image.LoadPngFromMemory(static_cast<const void*>(png.data()), png.size());
+}
+
+// The same for a picture object (a button's normal, hover or pressed picture).
+template <typename TPictureObject>
+void LoadPngResourceToPicture(TPictureObject& picture, const std::wstring& name,
+                              const std::wstring& type, HMODULE module = nullptr) {
+    const std::string_view png = ResourceData(name, type, module);
+    picture.LoadPngFromMemory(static_cast<const void*>(png.data()), png.size());
+}
+
+// ---- Folders and system facts --------------------------------------------------------------
+
+// The running executable's directory: its module path up to and including the last "\" or
+// ":", so it ends with "\".
+std::wstring GetExeDir();
+
+// The running executable's file name: its module path after the last "\" or ":".
+std::wstring GetExeFileName();
+
+// The system's temporary directory as the system reports it, ending with "\"; "" when the
+// system cannot tell.
+std::wstring GetTempDir();
+
+// The per-user roaming application data folder (CSIDL 0x801A: created if missing), without a
+// trailing separator; throws "Error get getSysAppDataDir" when the shell gives no path.
+std::wstring GetAppDataDir();
+
+// The per-user local application data folder (CSIDL 0x801C), otherwise as GetAppDataDir.
+std::wstring GetLocalAppDataDir();
+
+// The file-system path of the shell folder `csidl`, without a trailing separator; "" when the
+// shell cannot resolve it.
+std::wstring GetSpecialFolder(int csidl);
+
+// The native Program Files folder: the expansion of %ProgramW6432% on 64-bit Windows (the
+// literal text when the variable is undefined), else the Program Files special folder.
+std::wstring GetProgramFilesDir();
+
+// True when this 32-bit process runs under WOW64 on an x64 or Itanium processor; false on
+// 32-bit and ARM64 Windows and on any failure.
+bool Is64BitWindows();
+
+// True when the system's major version is above 5 (Vista and later).
+bool IsVistaOrLater();
+
+// Stores into `megabytes` the bytes available to this user on the volume of `directory` (a
+// drive such as "C:" will do), in whole MiB rounded down; false, with `megabytes` untouched,
+// when the system cannot tell.
+bool GetDiskFreeMB(const std::wstring& directory, int& megabytes);
+
+// Returns `bytes` in whole MiB rounded down, clamped to the largest int.
+int BytesToWholeMB(unsigned long long bytes);
+
+// ---- Files and directories -----------------------------------------------------------------
+
+// Returns the file's text, line-normalised: asUtf8 decodes strictly ("" when not valid UTF-8,
+// a leading mark skipped), otherwise by byte-order mark, else in the ANSI code page. "" when
+// the file does not exist; throws "Cannot open file "<path>". <system message>" when it exists
+// but cannot be opened, "Cannot read file ..." when reading fails.
+std::wstring ReadTextFile(const std::wstring& path, bool asUtf8);
+
+// Replaces the file with `text`, line-normalised: asUtf8 writes EF BB BF and UTF-8, otherwise
+// ANSI code page bytes without a mark. True when the file exists afterwards; false on any
+// failure, never throws.
+bool WriteTextFile(const std::wstring& path, const std::wstring& text, bool asUtf8);
+
+// Copies `source` over `target`, replacing an existing target; true on success.
+bool CopyFileOverwrite(const std::wstring& source, const std::wstring& target);
+
+// Clears the read-only, hidden and system attributes of `path` (failure ignored), then deletes
+// the file; returns whether the deletion succeeded.
+bool ForceDeleteFile(const std::wstring& path);
+
+// For an existing directory: deletes its contents with DeleteDirTree, then the directory
+// itself (failure ignored), and returns DeleteDirTree's result; false when `path` is not an
+// existing directory. A directory link is removed as a link, its target left alone.
+bool DeleteDirectory(const std::wstring& path);
+
+// Deletes everything inside the absolute directory `path`, and `path` itself when it was
+// empty, working through the process's current directory, which it restores. Single failures
+// are not reported; false only when the listing cannot be started. Throws EInOutError when a
+// directory cannot be entered or left. Directory links inside are removed, not followed.
+bool DeleteDirTree(const std::wstring& path);
+
+// Deletes every entry of the absolute directory `path` whose name does not begin with ".",
+// keeping the directory; true when every attempted deletion succeeded (also when `path` cannot
+// be listed). Throws EInOutError as DeleteDirTree. Directory links are removed, not followed.
+bool ClearDirectory(const std::wstring& path);
+
+// ---- Processes -----------------------------------------------------------------------------
+
+// Terminates (exit code 1) every running process whose executable file name equals
+// `exeFileName`, ASCII letters compared without regard to case; true when every match was
+// ended, also when nothing matched or no process list could be taken.
+bool KillProcessByName(const std::wstring& exeFileName);
+
+// Enables `privilegeName` (such as "SeDebugPrivilege") in the access token of `process`; true
+// when the adjusting call succeeded, which it also does when the token lacks the privilege.
+bool EnablePrivilege(HANDLE process, const std::wstring& privilegeName);

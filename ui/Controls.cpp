@@ -1,0 +1,467 @@
+#include "ui/Controls.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+namespace {
+
+constexpr wchar_t kToolkitWindowClass[] = L"TToolkitWindow";
+
+void RegisterToolkitClass() {
+    static bool registered = false;
+    if (registered)
+        return;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    // Double clicks are delivered as such so that controls can tell the second press apart.
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = kToolkitWindowClass;
+    wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), L"MAINICON");
+    RegisterClassExW(&wc);
+    registered = true;
+}
+
+TShiftState ShiftFromKeys(WPARAM keys) {
+    TShiftState s = 0;
+    if (keys & MK_SHIFT)
+        s |= ssShift;
+    if (keys & MK_CONTROL)
+        s |= ssCtrl;
+    if (keys & MK_LBUTTON)
+        s |= ssLeft;
+    if (keys & MK_RBUTTON)
+        s |= ssRight;
+    if (keys & MK_MBUTTON)
+        s |= ssMiddle;
+    if (GetKeyState(VK_MENU) < 0)
+        s |= ssAlt;
+    return s;
+}
+
+} // namespace
+
+// ---- TComponent
+
+TComponent::TComponent(TComponent* owner) : owner_(owner) {
+    if (owner_)
+        owner_->components_.push_back(this);
+}
+
+TComponent::~TComponent() {
+    // Owned components go first, newest first, so that children never outlive parents.
+    while (!components_.empty()) {
+        TComponent* c = components_.back();
+        components_.pop_back();
+        c->owner_ = nullptr;
+        delete c;
+    }
+    if (owner_) {
+        auto& list = owner_->components_;
+        list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    }
+}
+
+// ---- TControl
+
+TControl::TControl(TComponent* owner, TWinControl* parent) : TComponent(owner), parent_(parent) {
+    if (parent_) {
+        font_ = parent_->Font();
+        parent_->AddChild(this);
+    }
+}
+
+TControl::~TControl() {
+    if (parent_)
+        parent_->RemoveChild(this);
+}
+
+void TControl::SetBounds(int left, int top, int width, int height) {
+    if (autoSize_)
+        CanAutoSize(width, height);
+    if (left == left_ && top == top_ && width == width_ && height == height_)
+        return;
+    if (!IsWindowed())
+        Invalidate();
+    left_ = left;
+    top_ = top;
+    width_ = width;
+    height_ = height;
+    if (!IsWindowed())
+        Invalidate();
+}
+
+void TControl::SetAlign(TAlign align) {
+    align_ = align;
+    if (parent_)
+        parent_->Realign();
+}
+
+void TControl::SetVisible(bool visible) {
+    if (visible_ == visible)
+        return;
+    visible_ = visible;
+    if (parent_ && !visible && parent_->hovered_ == this)
+        parent_->hovered_ = nullptr;
+    if (parent_ && !visible && parent_->captured_ == this)
+        parent_->captured_ = nullptr;
+    if (!IsWindowed() && parent_ && parent_->Handle()) {
+        RECT r = BoundsRect();
+        InvalidateRect(parent_->Handle(), &r, FALSE);
+    }
+}
+
+void TControl::SetEnabled(bool enabled) {
+    if (enabled_ == enabled)
+        return;
+    enabled_ = enabled;
+    Invalidate();
+}
+
+void TControl::SetCaption(const std::wstring& caption) {
+    if (caption_ == caption)
+        return;
+    caption_ = caption;
+    Invalidate();
+}
+
+void TControl::SetFont(const TFont& font) {
+    font_ = font;
+    Invalidate();
+}
+
+void TControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+    if (OnMouseDown)
+        OnMouseDown(this, button, shift, x, y);
+}
+
+void TControl::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    if (OnMouseUp)
+        OnMouseUp(this, button, shift, x, y);
+}
+
+void TControl::Click() {
+    if (OnClick)
+        OnClick(this);
+}
+
+void TControl::Invalidate() {
+    if (IsWindowed()) {
+        HWND h = static_cast<TWinControl*>(this)->Handle();
+        if (h)
+            InvalidateRect(h, nullptr, FALSE);
+        return;
+    }
+    if (parent_ && parent_->Handle() && visible_) {
+        RECT r = BoundsRect();
+        InvalidateRect(parent_->Handle(), &r, FALSE);
+    }
+}
+
+void TControl::Repaint() {
+    Invalidate();
+    HWND h = IsWindowed() ? static_cast<TWinControl*>(this)->Handle()
+                          : (parent_ ? parent_->Handle() : nullptr);
+    if (h)
+        UpdateWindow(h);
+}
+
+// ---- TWinControl
+
+TWinControl::TWinControl(TComponent* owner, TWinControl* parent) : TControl(owner, parent) {}
+
+TWinControl::~TWinControl() {
+    // Children are owned by the form, not by their parent; detach them so that they do not
+    // reach back into a destroyed container.
+    for (TControl* c : children_)
+        c->parent_ = nullptr;
+    children_.clear();
+    if (hwnd_) {
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd_);
+    }
+}
+
+void TWinControl::CreateHandle(LPCWSTR className, DWORD style, DWORD exStyle, HWND parentWindow,
+                               int controlId) {
+    const bool own = className == nullptr;
+    if (own) {
+        RegisterToolkitClass();
+        className = kToolkitWindowClass;
+    }
+    hwnd_ = CreateWindowExW(exStyle, className, Caption().c_str(), style, Left(), Top(), Width(),
+                            Height(), parentWindow,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)),
+                            GetModuleHandleW(nullptr), nullptr);
+    if (!hwnd_)
+        return;
+    if (own) {
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&StaticWndProc));
+    }
+    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(Font().Handle()), FALSE);
+}
+
+int TWinControl::ClientWidth() const {
+    if (!hwnd_)
+        return Width();
+    RECT r;
+    GetClientRect(hwnd_, &r);
+    return r.right;
+}
+
+int TWinControl::ClientHeight() const {
+    if (!hwnd_)
+        return Height();
+    RECT r;
+    GetClientRect(hwnd_, &r);
+    return r.bottom;
+}
+
+void TWinControl::SetBounds(int left, int top, int width, int height) {
+    TControl::SetBounds(left, top, width, height);
+    if (hwnd_)
+        MoveWindow(hwnd_, Left(), Top(), Width(), Height(), TRUE);
+    Realign();
+}
+
+void TWinControl::SetVisible(bool visible) {
+    TControl::SetVisible(visible);
+    if (hwnd_ && (GetWindowLongW(hwnd_, GWL_STYLE) & WS_CHILD))
+        ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE);
+}
+
+void TWinControl::SetEnabled(bool enabled) {
+    TControl::SetEnabled(enabled);
+    if (hwnd_)
+        EnableWindow(hwnd_, enabled);
+}
+
+void TWinControl::SetCaption(const std::wstring& caption) {
+    TControl::SetCaption(caption);
+    if (hwnd_)
+        SetWindowTextW(hwnd_, caption.c_str());
+}
+
+void TWinControl::SetFont(const TFont& font) {
+    TControl::SetFont(font);
+    if (hwnd_)
+        SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(Font().Handle()), TRUE);
+}
+
+void TWinControl::AddChild(TControl* child) { children_.push_back(child); }
+
+void TWinControl::RemoveChild(TControl* child) {
+    children_.erase(std::remove(children_.begin(), children_.end(), child), children_.end());
+    if (hovered_ == child)
+        hovered_ = nullptr;
+    if (captured_ == child)
+        captured_ = nullptr;
+}
+
+void TWinControl::Realign() {
+    const int w = ClientWidth(), h = ClientHeight();
+    for (TControl* c : children_) {
+        if (c->Align() == TAlign::alTop)
+            c->SetBounds(0, 0, w, c->Height());
+        else if (c->Align() == TAlign::alBottom)
+            c->SetBounds(0, h - c->Height(), w, c->Height());
+    }
+}
+
+TControl* TWinControl::ControlAtPos(POINT p, bool allowDisabled) const {
+    for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
+        TControl* c = *it;
+        if (c->IsWindowed() || !c->Visible() || (!allowDisabled && !c->Enabled()))
+            continue;
+        RECT r = c->BoundsRect();
+        if (PtInRect(&r, p))
+            return c;
+    }
+    return nullptr;
+}
+
+void TWinControl::PaintChildren(HDC dc, const RECT& area) {
+    HBRUSH background = CreateSolidBrush(ResolveColor(Color));
+    FillRect(dc, &area, background);
+    DeleteObject(background);
+    for (TControl* c : children_) {
+        if (c->IsWindowed() || !c->Visible())
+            continue;
+        RECT bounds = c->BoundsRect(), overlap;
+        if (!IntersectRect(&overlap, &bounds, &area))
+            continue;
+        const int saved = SaveDC(dc);
+        POINT origin;
+        OffsetViewportOrgEx(dc, c->Left(), c->Top(), &origin);
+        IntersectClipRect(dc, 0, 0, c->Width(), c->Height());
+        c->Paint(dc);
+        RestoreDC(dc, saved);
+    }
+}
+
+void TWinControl::ContainerMouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+    TControl::MouseDown(button, shift, x, y);
+}
+
+void TWinControl::SetHovered(TControl* control) {
+    if (control == hovered_)
+        return;
+    TControl* previous = hovered_;
+    hovered_ = control;
+    if (previous)
+        previous->MouseLeave();
+    if (control)
+        control->MouseEnter();
+}
+
+void TWinControl::HandleMousePress(TMouseButton button, WPARAM wParam, LPARAM lParam,
+                                   bool isDouble) {
+    POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    TShiftState shift = ShiftFromKeys(wParam) | (isDouble ? ssDouble : 0);
+    TControl* target = ControlAtPos(p, false);
+    if (!target) {
+        ContainerMouseDown(button, shift, p.x, p.y);
+        return;
+    }
+    captured_ = target;
+    captureIsDouble_ = isDouble;
+    SetCapture(hwnd_);
+    target->MouseDown(button, shift, p.x - target->Left(), p.y - target->Top());
+}
+
+void TWinControl::HandleMouseRelease(TMouseButton button, WPARAM wParam, LPARAM lParam) {
+    TControl* target = captured_;
+    if (!target)
+        return;
+    POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    const bool wasDouble = captureIsDouble_;
+    captured_ = nullptr;
+    if (GetCapture() == hwnd_)
+        ReleaseCapture();
+    RECT bounds = target->BoundsRect();
+    // A click is a left press and a release inside the control; the second press of a double
+    // click does not click again.
+    if (button == TMouseButton::mbLeft && !wasDouble && PtInRect(&bounds, p) && target->Enabled())
+        target->Click();
+    target->MouseUp(button, ShiftFromKeys(wParam), p.x - target->Left(), p.y - target->Top());
+}
+
+void TWinControl::HandleMouseMove(WPARAM wParam, LPARAM lParam) {
+    POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    if (!trackingLeave_) {
+        TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, hwnd_, 0};
+        trackingLeave_ = TrackMouseEvent(&tme) != FALSE;
+    }
+    if (captured_) {
+        captured_->MouseMove(ShiftFromKeys(wParam), p.x - captured_->Left(),
+                             p.y - captured_->Top());
+        return;
+    }
+    SetHovered(ControlAtPos(p, true));
+    if (hovered_)
+        hovered_->MouseMove(ShiftFromKeys(wParam), p.x - hovered_->Left(), p.y - hovered_->Top());
+}
+
+LRESULT TWinControl::DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(hwnd_, msg, wParam, lParam);
+}
+
+LRESULT TWinControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd_, &ps);
+        const RECT area = ps.rcPaint;
+        const int w = area.right - area.left, h = area.bottom - area.top;
+        if (w > 0 && h > 0) {
+            // One off-screen surface per paint: no flicker, and stacking order is exact.
+            HDC memory = CreateCompatibleDC(dc);
+            HBITMAP surface = CreateCompatibleBitmap(dc, w, h);
+            HGDIOBJ old = SelectObject(memory, surface);
+            SetViewportOrgEx(memory, -area.left, -area.top, nullptr);
+            PaintChildren(memory, area);
+            SetViewportOrgEx(memory, 0, 0, nullptr);
+            BitBlt(dc, area.left, area.top, w, h, memory, 0, 0, SRCCOPY);
+            SelectObject(memory, old);
+            DeleteObject(surface);
+            DeleteDC(memory);
+        }
+        EndPaint(hwnd_, &ps);
+        return 0;
+    }
+    case WM_LBUTTONDOWN:
+        HandleMousePress(TMouseButton::mbLeft, wParam, lParam, false);
+        return 0;
+    case WM_LBUTTONDBLCLK:
+        HandleMousePress(TMouseButton::mbLeft, wParam, lParam, true);
+        return 0;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+        HandleMousePress(TMouseButton::mbRight, wParam, lParam, msg == WM_RBUTTONDBLCLK);
+        return 0;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK:
+        HandleMousePress(TMouseButton::mbMiddle, wParam, lParam, msg == WM_MBUTTONDBLCLK);
+        return 0;
+    case WM_LBUTTONUP:
+        HandleMouseRelease(TMouseButton::mbLeft, wParam, lParam);
+        return 0;
+    case WM_RBUTTONUP:
+        HandleMouseRelease(TMouseButton::mbRight, wParam, lParam);
+        return 0;
+    case WM_MBUTTONUP:
+        HandleMouseRelease(TMouseButton::mbMiddle, wParam, lParam);
+        return 0;
+    case WM_MOUSEMOVE:
+        HandleMouseMove(wParam, lParam);
+        return 0;
+    case WM_MOUSELEAVE:
+        trackingLeave_ = false;
+        if (!captured_)
+            SetHovered(nullptr);
+        return 0;
+    case WM_CAPTURECHANGED:
+        if (reinterpret_cast<HWND>(lParam) != hwnd_)
+            captured_ = nullptr;
+        return 0;
+    case WM_SETCURSOR:
+        if (LOWORD(lParam) == HTCLIENT && reinterpret_cast<HWND>(wParam) == hwnd_) {
+            POINT p;
+            GetCursorPos(&p);
+            ScreenToClient(hwnd_, &p);
+            TControl* c = ControlAtPos(p, true);
+            SetCursor(LoadCursorW(nullptr, c && c->Cursor ? c->Cursor : IDC_ARROW));
+            return TRUE;
+        }
+        break;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC: {
+        // The read-only path box keeps the window colour rather than the dialog grey.
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+    }
+    default:
+        break;
+    }
+    return DefaultProc(msg, wParam, lParam);
+}
+
+LRESULT CALLBACK TWinControl::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<TWinControl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self)
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
+    try {
+        return self->WndProc(msg, wParam, lParam);
+    } catch (...) {
+        HandleToolkitException();
+        return 0;
+    }
+}

@@ -1,0 +1,192 @@
+#pragma once
+// The window toolkit's core: components owned by a form, windowless controls drawn by their
+// container, and windowed controls (with a real window) that host them.
+//
+// A windowed container paints its windowless children in stacking order into one
+// double-buffered surface, routes mouse input to the topmost enabled one under the pointer,
+// captures the mouse from press to release and derives enter and leave notifications from
+// pointer movement. Exceptions never leave a window procedure: they go to the application's
+// error handler.
+
+#include "ui/Font.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class TObject {
+public:
+    virtual ~TObject() = default;
+};
+
+enum class TMouseButton { mbLeft, mbRight, mbMiddle };
+
+// Shift state bits, as mouse and key events report them.
+using TShiftState = unsigned;
+constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16,
+                      ssMiddle = 32, ssDouble = 64;
+
+using TNotifyEvent = std::function<void(TObject* sender)>;
+using TMouseEvent =
+    std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
+
+// Owns the components created with it as owner, and frees them with itself.
+class TComponent : public TObject {
+public:
+    explicit TComponent(TComponent* owner);
+    ~TComponent() override;
+    TComponent(const TComponent&) = delete;
+    TComponent& operator=(const TComponent&) = delete;
+
+    // The toolkit class name, compared by the form's drag-handle wiring.
+    virtual std::wstring ClassName() const = 0;
+    TComponent* Owner() const { return owner_; }
+    // The components this one owns, in the order they were created.
+    const std::vector<TComponent*>& Components() const { return components_; }
+
+    std::wstring Name;
+
+private:
+    TComponent* owner_;
+    std::vector<TComponent*> components_;
+};
+
+class TWinControl;
+
+enum class TAlign { alNone, alTop, alBottom };
+
+class TControl : public TComponent {
+public:
+    TControl(TComponent* owner, TWinControl* parent);
+    ~TControl() override;
+
+    TWinControl* Parent() const { return parent_; }
+    int Left() const { return left_; }
+    int Top() const { return top_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    RECT BoundsRect() const { return {left_, top_, left_ + width_, top_ + height_}; }
+    virtual void SetBounds(int left, int top, int width, int height);
+    void SetLeft(int left) { SetBounds(left, top_, width_, height_); }
+    void SetTop(int top) { SetBounds(left_, top, width_, height_); }
+    void SetWidth(int width) { SetBounds(left_, top_, width, height_); }
+    void SetHeight(int height) { SetBounds(left_, top_, width_, height); }
+
+    TAlign Align() const { return align_; }
+    void SetAlign(TAlign align);
+
+    bool Visible() const { return visible_; }
+    virtual void SetVisible(bool visible);
+    bool Enabled() const { return enabled_; }
+    virtual void SetEnabled(bool enabled);
+
+    const std::wstring& Caption() const { return caption_; }
+    virtual void SetCaption(const std::wstring& caption);
+
+    TFont& Font() { return font_; }
+    const TFont& Font() const { return font_; }
+    virtual void SetFont(const TFont& font);
+
+    // A system cursor (IDC_*) shown while the pointer is over the control; null for the arrow.
+    LPCWSTR Cursor = nullptr;
+
+    TMouseEvent OnMouseDown;
+    TMouseEvent OnMouseUp;
+    TNotifyEvent OnClick;
+
+    virtual bool IsWindowed() const { return false; }
+
+    // Windowless drawing: `dc` has its origin at the control's top left.
+    virtual void Paint(HDC dc) {}
+    // Mouse input, in control coordinates; the container calls these.
+    virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+    virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
+    virtual void MouseMove(TShiftState shift, int x, int y) {}
+    virtual void MouseEnter() {}
+    virtual void MouseLeave() {}
+    virtual void Click();
+
+    // Marks the control for repainting by the message loop.
+    void Invalidate();
+    // Repaints the control now, before returning.
+    void Repaint();
+
+protected:
+    // Adjusts a proposed size; true when the control may take it (auto-size negotiation).
+    virtual bool CanAutoSize(int& width, int& height) { return true; }
+    bool autoSize_ = false;
+
+private:
+    TWinControl* parent_;
+    int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+    TAlign align_ = TAlign::alNone;
+    bool visible_ = true;
+    bool enabled_ = true;
+    std::wstring caption_;
+    TFont font_;
+
+    friend class TWinControl;
+};
+
+// A control with a window of its own. Windowless children are drawn and fed by it.
+class TWinControl : public TControl {
+public:
+    TWinControl(TComponent* owner, TWinControl* parent);
+    ~TWinControl() override;
+
+    HWND Handle() const { return hwnd_; }
+    bool IsWindowed() const override { return true; }
+    void SetBounds(int left, int top, int width, int height) override;
+    void SetVisible(bool visible) override;
+    void SetEnabled(bool enabled) override;
+    void SetCaption(const std::wstring& caption) override;
+    void SetFont(const TFont& font) override;
+
+    COLORREF Color = clWhite;
+    int ClientWidth() const;
+    int ClientHeight() const;
+
+    // The children in stacking order (later ones lie above earlier ones).
+    const std::vector<TControl*>& Children() const { return children_; }
+    void AddChild(TControl* child);
+    void RemoveChild(TControl* child);
+    // Repositions children that are aligned to an edge.
+    void Realign();
+    // The topmost visible windowless child under the point, or null; disabled ones only when
+    // `allowDisabled` (presses skip them, enter and leave do not).
+    TControl* ControlAtPos(POINT clientPoint, bool allowDisabled) const;
+    // Paints this container's background and windowless children into `dc`.
+    void PaintChildren(HDC dc, const RECT& area);
+
+protected:
+    // Creates the window; the toolkit's own class unless `className` names a system class.
+    // `controlId` is the child window's identifier (0 for none).
+    void CreateHandle(LPCWSTR className, DWORD style, DWORD exStyle, HWND parentWindow,
+                      int controlId = 0);
+    virtual LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    // The press that reached the container itself, not one of its windowless children.
+    virtual void ContainerMouseDown(TMouseButton button, TShiftState shift, int x, int y);
+
+private:
+    void HandleMousePress(TMouseButton button, WPARAM wParam, LPARAM lParam, bool isDouble);
+    void HandleMouseRelease(TMouseButton button, WPARAM wParam, LPARAM lParam);
+    void HandleMouseMove(WPARAM wParam, LPARAM lParam);
+    void SetHovered(TControl* control);
+
+    HWND hwnd_ = nullptr;
+    std::vector<TControl*> children_;
+    TControl* captured_ = nullptr;
+    bool captureIsDouble_ = false;
+    TControl* hovered_ = nullptr;
+    bool trackingLeave_ = false;
+
+    friend class TControl;
+};
+
+// Reports an exception that reached a window procedure or the message loop.
+void HandleToolkitException();

@@ -1,0 +1,78 @@
+#pragma once
+// Top-level forms and the application object: title, main form, message loop, processing of
+// pending messages and the error handler that reports what reached the loop.
+
+#include "ui/Controls.h"
+
+#include <exception>
+#include <string>
+
+// A borderless top-level window that owns its taskbar button.
+class TForm : public TWinControl {
+public:
+    explicit TForm(TComponent* owner);
+    std::wstring ClassName() const override { return L"TForm"; }
+
+    // Shows the window; the first time it is centred on the screen.
+    void Show();
+    // Closing the main form ends the message loop (and so the program).
+    void Close();
+    void SetClientHeight(int height) { SetBounds(Left(), Top(), Width(), height); }
+    void SetClientWidth(int width) { SetBounds(Left(), Top(), width, Height()); }
+
+protected:
+    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    bool shownOnce_ = false;
+};
+
+class TApplication {
+public:
+    TApplication();
+
+    // Restricts nothing itself; readies COM (single-threaded), the common controls and the
+    // picture decoder. Call once before any form is created.
+    void Initialize();
+
+    // The title of message boxes. Until the settings set it: the executable's file name up to
+    // its first ".", every character after the first in lower case.
+    const std::wstring& Title() const { return title_; }
+    void SetTitle(const std::wstring& title) { title_ = title; }
+
+    // Whether Run shows the main form before dispatching messages.
+    bool ShowMainForm = true;
+    // The main form owns the taskbar button (always so with this toolkit's forms).
+    bool MainFormOnTaskBar = true;
+
+    TForm* MainForm() const { return mainForm_; }
+    void SetMainForm(TForm* form) { mainForm_ = form; }
+
+    // Dispatches messages until a quit is requested; shows the main form first when asked.
+    void Run();
+    // Requests the end of the message loop.
+    void Terminate();
+    bool Terminated() const { return terminated_; }
+    // Dispatches every pending message, then returns; a quit request met on the way is kept.
+    void ProcessMessages();
+
+    // A modal box with one OK button under the application title; returns the pressed id.
+    int ShowMessage(const std::wstring& text, UINT flags = MB_OK);
+    // Shows the error icon, the title and the error's text with the "." rule applied.
+    void ShowException(const std::wstring& message);
+    // Reports the exception being handled (call from a catch block).
+    void HandleException();
+
+private:
+    std::wstring title_;
+    TForm* mainForm_ = nullptr;
+    bool terminated_ = false;
+};
+
+extern TApplication* Application;
+
+// The error text as it is shown: "." appended unless the text ends in a character whose code
+// is at most that of ".".
+std::wstring ErrorTextForDisplay(const std::wstring& message);
+// The default application title for a module file path.
+std::wstring DefaultApplicationTitle(const std::wstring& modulePath);

@@ -1,0 +1,53 @@
+#pragma once
+// Picture holder: one decoded graphic (PNG here) or nothing. Decoding goes through GDI+ once;
+// the pixels are kept as a premultiplied 32-bit DIB so that drawing with alpha is a plain
+// GDI blend.
+
+#include <windows.h>
+
+#include <cstddef>
+#include <memory>
+
+class TPicture {
+public:
+    TPicture() = default;
+    TPicture(const TPicture& other) { Assign(other); }
+    TPicture& operator=(const TPicture& other) {
+        if (this != &other)
+            Assign(other);
+        return *this;
+    }
+
+    // Decodes PNG (or any format GDI+ reads) bytes; throws EInstallerError when they cannot be
+    // decoded. The holder keeps its own pixels; the bytes are not referenced afterwards.
+    void LoadPngFromMemory(const void* data, std::size_t size);
+    // Copies the other holder's graphic (or its emptiness) into this one.
+    void Assign(const TPicture& other);
+    void Clear() { image_.reset(); }
+
+    int Width() const { return image_ ? image_->width : 0; }
+    int Height() const { return image_ ? image_->height : 0; }
+    // A holder whose width is 0 counts as empty.
+    bool Empty() const { return Width() == 0; }
+
+    // Draws the graphic scaled into `dest`, blended over what the DC already shows.
+    void Draw(HDC dc, const RECT& dest) const;
+    // Premultiplied BGRA of pixel (x, y), for tests and probes; 0 outside the picture.
+    unsigned PixelAt(int x, int y) const;
+
+private:
+    struct TImageData {
+        int width = 0;
+        int height = 0;
+        HBITMAP bitmap = nullptr; // top-down 32-bit DIB section, premultiplied alpha
+        void* bits = nullptr;
+        ~TImageData();
+    };
+    static std::shared_ptr<TImageData> MakeImage(int width, int height);
+    // Graphics are immutable once decoded, so copies share the pixels.
+    std::shared_ptr<TImageData> image_;
+};
+
+// Starts GDI+ (loaded from the system folder only) for the life of the process; safe to call
+// more than once. Returns false when GDI+ is not available.
+bool StartPictureDecoder();
