@@ -1,6 +1,8 @@
 #include "install/JsonReader.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <unordered_map>
 #include <utility>
 
 namespace {
@@ -74,27 +76,78 @@ private:
         return false;
     }
 
+    // Finds a pattern at or after a position, remembering the last answer: searches mostly come
+    // from later and later positions, so one scan serves every search that starts between the
+    // previous start and the match.
+    class TForwardFinder {
+    public:
+        TForwardFinder(const std::wstring& text, const wchar_t* pattern, bool anyOf)
+            : text_(text), pattern_(pattern), anyOf_(anyOf) {}
+
+        std::size_t Find(std::size_t from) {
+            if (!valid_ || from < from_ || from > at_) {
+                at_ = anyOf_ ? text_.find_first_of(pattern_, from) : text_.find(pattern_, from);
+                from_ = from;
+                valid_ = true;
+            }
+            return at_;
+        }
+
+    private:
+        const std::wstring& text_;
+        const wchar_t* pattern_;
+        bool anyOf_;
+        bool valid_ = false;
+        std::size_t from_ = 0;
+        std::size_t at_ = 0;
+    };
+
+    struct TBlankEnd {
+        std::size_t pos;
+        bool closed;
+    };
+
+    // Deciding whether a literal ends its value looks past the comments after it, and a
+    // value without quotes may then end inside one of them, so the same comments can be
+    // walked again from many starts. Remembering where the walk from each comment's end led
+    // keeps the total work linear.
+    TForwardFinder blockCloses_{text_, L"*/", false};
+    TForwardFinder lineEnds_{text_, L"\r\n", true};
+    std::unordered_map<std::size_t, TBlankEnd> blankEnds_;
+    std::vector<std::size_t> trail_;
+
     // Moves `p` past white space and comments. Returns false, with `p` at the comment's start,
     // when a block comment is never closed.
-    bool SkipBlank(std::size_t& p) const {
-        while (p < text_.size()) {
-            const wchar_t c = text_[p];
-            if (IsBlank(c)) {
+    bool SkipBlank(std::size_t& p) {
+        trail_.clear();
+        TBlankEnd end{p, true};
+        for (;;) {
+            while (p < text_.size() && IsBlank(text_[p]))
                 ++p;
-            } else if (c == L'/' && At(p + 1, L'/')) {
-                p += 2;
-                while (p < text_.size() && text_[p] != L'\n' && text_[p] != L'\r')
-                    ++p;
-            } else if (c == L'/' && At(p + 1, L'*')) {
-                const std::size_t close = text_.find(L"*/", p + 2);
-                if (close == std::wstring::npos)
-                    return false;
+            if (At(p, L'/') && At(p + 1, L'/')) {
+                p = std::min(lineEnds_.Find(p + 2), text_.size());
+            } else if (At(p, L'/') && At(p + 1, L'*')) {
+                const std::size_t close = blockCloses_.Find(p + 2);
+                if (close == std::wstring::npos) {
+                    end = {p, false};
+                    break;
+                }
                 p = close + 2;
             } else {
+                end = {p, true};
                 break;
             }
+            const auto known = blankEnds_.find(p);
+            if (known != blankEnds_.end()) {
+                end = known->second;
+                break;
+            }
+            trail_.push_back(p);
         }
-        return true;
+        for (const std::size_t afterComment : trail_)
+            blankEnds_[afterComment] = end;
+        p = end.pos;
+        return end.closed;
     }
 
     bool SkipBlankOrFail() {
@@ -152,7 +205,7 @@ private:
     }
 
     // A literal counts only when it is the whole value: what follows it must end the value.
-    bool LiteralEndsValue(TContext context, std::size_t end) const {
+    bool LiteralEndsValue(TContext context, std::size_t end) {
         if (context == TContext::Top) {
             return end >= text_.size() || IsBlank(text_[end]) || text_[end] == L',' ||
                    (text_[end] == L'/' && (At(end + 1, L'/') || At(end + 1, L'*')));

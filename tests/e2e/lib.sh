@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034 # E2E_STATUS and the like are for the scripts
 # The library every end-to-end script sources. CTest gives it TEST_ENV_DIR (the run's prefix,
 # home and display), REPO_ROOT, OUT_DIR, BUILD_DIR, WINTOOL (wintool.exe) and FIXTURE_BIN_DIR.
 #
@@ -94,7 +95,7 @@ e2e_begin() {
         mv -f "$file.e2e-copy" "$file"
     done
     # Wine links the user's Desktop, Documents and the rest into HOME: into this test's HOME.
-    local link name target
+    local link target
     for link in "$prefix"/drive_c/users/*/{Desktop,Documents,Downloads,Music,Pictures,Videos}; do
         [ -L "$link" ] || continue
         target=$(readlink "$link")
@@ -136,7 +137,7 @@ e2e_cleanup() {
         status=1
     fi
     if [ "${E2E_KEEP:-0}" != 1 ]; then
-        rm -rf "$E2E_PREFIX" "$E2E_DIR/home" "$E2E_MARKER"
+        rm -rf "$E2E_PREFIX" "${E2E_DIR:?}/home" "$E2E_MARKER"
     else
         e2e_log "kept $E2E_PREFIX"
     fi
@@ -178,6 +179,7 @@ e2e_start() {
     E2E_PIDS+=("$E2E_LAST_PID")
 }
 
+# shellcheck disable=SC2120 # the pid is optional
 e2e_wait_exit() {
     local pid=${1:-$E2E_LAST_PID} limit=${E2E_WAIT_TIMEOUT:-120} tenths=0
     [ -n "$pid" ] || fail "e2e_wait_exit: nothing was started"
@@ -268,5 +270,7 @@ assert_file_exists() {
 assert_no_file() {
     local path
     path=$(e2e_local_path "$1")
-    [ ! -e "$path" ] && [ ! -L "$path" ] || fail "${2:-file} $1 exists"
+    if [ -e "$path" ] || [ -L "$path" ]; then
+        fail "${2:-file} $1 exists"
+    fi
 }

@@ -6,6 +6,7 @@
 # shellcheck source=lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin wintool
+# shellcheck disable=SC2119 # e2e_wait_exit waits for the last program started
 
 fixture=$FIXTURE_BIN_DIR/msgbox_fixture.exe
 exe=msgbox_fixture.exe
@@ -103,6 +104,7 @@ done
 assert_eq 1603 "$(e2e_exit_code "$(win_path "$fixture")" exit 0x643)" "exit code (Windows path)"
 assert_eq "$fixture" "$(unix_path "$(win_path "$fixture")")" "path round trip"
 # Spaces, quotes and trailing backslashes must reach the program as given.
+# shellcheck disable=SC1003 # the trailing backslash is the point
 awkward_title='a "quoted" title\'
 awkward_text='two  spaces\\ and \"'
 e2e_start "$WINTOOL" exit-code -- "$fixture" box "$awkward_title" "$awkward_text" \

@@ -11,18 +11,20 @@
 //   msgbox --exe NAME [--timeout MS]
 //       Waits for a visible message box (class #32770) of the process; prints its title, its
 //       icon, its message text (the static control with id 0xFFFF) and its visible buttons.
+//       The icon is recognised by its pixels on the screen: "unknown" while something covers it.
 //   press --exe NAME [--button TEXT | --id ID] [--timeout MS]
 //       Like msgbox, then presses that button (default: the first one) and waits until the box
 //       has gone. TEXT is compared case-insensitively, ignoring the mnemonic '&'.
 //   close --exe NAME
-//       Posts WM_CLOSE to the process's visible top-level windows.
+//       Posts WM_CLOSE to the process's visible top-level windows (status 1 if it has none).
 //   pids --exe NAME
-//       The ids of the running processes of that name, one a line.
+//       The ids of the running processes of that name, one a line (status 1 if there are none).
 //   wait-exit --exe NAME [--timeout MS]
 //       Waits until no process of that name is running.
 //   exit-code [--timeout MS] -- PROGRAM [ARGS...]
 //       Starts PROGRAM (a Windows or an absolute Unix path), waits for it and prints its whole
-//       32-bit exit code, which wine itself only passes on modulo 256.
+//       32-bit exit code, which wine itself only passes on modulo 256. With --timeout, a
+//       program still running then is ended and the status is 1.
 //   help
 //
 // Exit status: 0 done; 1 nothing found, or timed out (MS, default 20000); 2 bad usage;

@@ -16,8 +16,9 @@ namespace {
 
 void MakeFile(const std::wstring& path, DWORD attributes = 0) {
     systest::WriteBytes(path, "data");
-    if (attributes)
+    if (attributes) {
         ASSERT_TRUE(SetFileAttributesW(path.c_str(), attributes));
+    }
 }
 
 // An installation directory as the uninstaller meets it: files with every protective

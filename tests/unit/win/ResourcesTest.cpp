@@ -151,8 +151,11 @@ TEST(ResourcesTest, PngLoadersHandOverTheResourceBytes) {
 }
 
 TEST(ResourcesTest, ModuleArgumentChoosesTheImage) {
-    // This test program, loaded a second time as plain data, and a program without resources.
-    const TLibrary self(LoadLibraryExW(ModulePath().c_str(), nullptr,
+    // A copy of this test program loaded as plain data, and a program without resources.
+    TScratchFolder scratch;
+    const std::wstring copy = scratch / L"copy.exe";
+    ASSERT_TRUE(CopyFileW(ModulePath().c_str(), copy.c_str(), FALSE));
+    const TLibrary self(LoadLibraryExW(copy.c_str(), nullptr,
                                        LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
     const TLibrary other(LoadLibraryExW(systest::FixtureProgram(L"sleeper.exe").c_str(), nullptr,
                                         LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));

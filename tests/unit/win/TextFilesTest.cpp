@@ -99,12 +99,16 @@ TEST(TextFilesTest, WriteFailuresReturnFalse) {
     TScratchFolder scratch;
     EXPECT_FALSE(WriteTextFile(scratch / L"missing\\webset.dat", L"x", false));
     EXPECT_FALSE(WriteTextFile(scratch.Path(), L"x", true));
-    // A read-only file can neither be deleted nor replaced; it keeps its contents.
-    const std::wstring readOnly = scratch / L"ro.dat";
-    systest::WriteBytes(readOnly, "old");
-    ASSERT_TRUE(SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_FALSE(WriteTextFile(readOnly, L"new", false));
-    EXPECT_EQ(systest::ReadBytes(readOnly), "old");
+    // A file held open by another can neither be deleted nor replaced; it keeps its contents.
+    const std::wstring busy = scratch / L"busy.dat";
+    systest::WriteBytes(busy, "old");
+    {
+        const THandle lock(
+            CreateFileW(busy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(lock);
+        EXPECT_FALSE(WriteTextFile(busy, L"new", false));
+    }
+    EXPECT_EQ(systest::ReadBytes(busy), "old");
 }
 
 // Run once more under LC_ALL=zh_CN.UTF-8, where Wine's ANSI code page is 936.
