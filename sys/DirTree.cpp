@@ -9,8 +9,7 @@ namespace {
 std::wstring CurrentDirectory() {
     std::wstring path(MAX_PATH, L'\0');
     for (int attempt = 0; attempt < 4; ++attempt) {
-        const DWORD length =
-            GetCurrentDirectoryW(static_cast<DWORD>(path.size()), path.data());
+        const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(path.size()), path.data());
         if (length == 0)
             break;
         if (length < path.size()) {

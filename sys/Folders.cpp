@@ -92,7 +92,9 @@ std::wstring GetTempDir() {
     return {};
 }
 
-std::wstring GetAppDataDir() { return CurrentShellFolder(CSIDL_APPDATA | CSIDL_FLAG_CREATE); }
+std::wstring GetAppDataDir() {
+    return CurrentShellFolder(CSIDL_APPDATA | CSIDL_FLAG_CREATE);
+}
 
 std::wstring GetLocalAppDataDir() {
     return CurrentShellFolder(CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE);
@@ -162,7 +164,7 @@ bool IsVistaOrLater() {
 int BytesToWholeMB(unsigned long long bytes) {
     const unsigned long long megabytes = bytes / (1024ull * 1024ull);
     return megabytes > static_cast<unsigned long long>(INT_MAX) ? INT_MAX
-                                                                 : static_cast<int>(megabytes);
+                                                                : static_cast<int>(megabytes);
 }
 
 bool GetDiskFreeMB(const std::wstring& directory, int& megabytes) {

@@ -9,7 +9,9 @@
 
 namespace {
 
-HMODULE ModuleOrSelf(HMODULE module) { return module ? module : GetModuleHandleW(nullptr); }
+HMODULE ModuleOrSelf(HMODULE module) {
+    return module ? module : GetModuleHandleW(nullptr);
+}
 
 } // namespace
 

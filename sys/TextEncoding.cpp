@@ -7,11 +7,19 @@ namespace {
 constexpr char32_t kReplacement = 0xFFFD;
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
-bool IsHighSurrogate(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool IsLowSurrogate(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
-bool IsSurrogate(char32_t u) { return u >= 0xD800 && u <= 0xDFFF; }
+bool IsHighSurrogate(char32_t u) {
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+bool IsLowSurrogate(char32_t u) {
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
+bool IsSurrogate(char32_t u) {
+    return u >= 0xD800 && u <= 0xDFFF;
+}
 
-std::uint8_t Byte(std::string_view s, std::size_t i) { return static_cast<std::uint8_t>(s[i]); }
+std::uint8_t Byte(std::string_view s, std::size_t i) {
+    return static_cast<std::uint8_t>(s[i]);
+}
 
 // The value of one wchar_t as an unsigned number (wchar_t is signed on Linux).
 char32_t Unit(wchar_t c) {
@@ -169,9 +177,13 @@ std::size_t ByteOrderMarkLength(TByteOrderMark mark) {
     return 0;
 }
 
-std::wstring DecodeUtf16LE(std::string_view bytes) { return DecodeUtf16<false>(bytes); }
+std::wstring DecodeUtf16LE(std::string_view bytes) {
+    return DecodeUtf16<false>(bytes);
+}
 
-std::wstring DecodeUtf16BE(std::string_view bytes) { return DecodeUtf16<true>(bytes); }
+std::wstring DecodeUtf16BE(std::string_view bytes) {
+    return DecodeUtf16<true>(bytes);
+}
 
 std::optional<std::wstring> DecodeUtf8Strict(std::string_view bytes) {
     std::wstring out;

@@ -122,7 +122,9 @@ TEST(TextEncodingTest, StrictUtf8RejectsEveryMalformedSequence) {
 
 TEST(TextEncodingTest, LenientUtf8ReplacesEachMaximalInvalidSubpart) {
     // One replacement for a truncated sequence, one per byte that cannot start one.
-    EXPECT_EQ(DecodeUtf8Lenient("a\xE4\xB8" "b"), L"a\uFFFDb");
+    EXPECT_EQ(DecodeUtf8Lenient("a\xE4\xB8"
+                                "b"),
+              L"a\uFFFDb");
     EXPECT_EQ(DecodeUtf8Lenient("\xC0\x80"), L"\uFFFD\uFFFD");
     EXPECT_EQ(DecodeUtf8Lenient("\xED\xA0\x80x"), L"\uFFFD\uFFFD\uFFFDx");
     EXPECT_EQ(DecodeUtf8Lenient("\xF0\x9F\x98\x80\xFF"), kGrinning + L"\uFFFD");
@@ -133,7 +135,8 @@ TEST(TextEncodingTest, Utf8EncodingReplacesUnpairedSurrogates) {
     text += static_cast<wchar_t>(0xDC00);
     text += L"b";
     text += static_cast<wchar_t>(0xD83D);
-    EXPECT_EQ(EncodeUtf8(text), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+    EXPECT_EQ(EncodeUtf8(text), "a\xEF\xBF\xBD"
+                                "b\xEF\xBF\xBD");
     // A pair held as two units is one character on either platform.
     std::wstring pair;
     pair += static_cast<wchar_t>(0xD83D);
@@ -175,10 +178,16 @@ TEST(TextEncodingTest, DecodeTextWithoutEncodingFollowsTheMark) {
         std::wstring text;
     };
     const Case cases[] = {
-        {"\xFF\xFE" "a\0\xE4\0"s, L"a\u00E4"},
+        {"\xFF\xFE"
+         "a\0\xE4\0"s,
+         L"a\u00E4"},
         {"\xFE\xFF\0a\0\xE4"s, L"a\u00E4"},
-        {"\xEF\xBB\xBF" "a\xC3\xA4", L"a\u00E4"},
-        {"\xEF\xBB\xBF" "a\xC3", L""},  // marked UTF-8 is decoded strictly too
+        {"\xEF\xBB\xBF"
+         "a\xC3\xA4",
+         L"a\u00E4"},
+        {"\xEF\xBB\xBF"
+         "a\xC3",
+         L""},                           // marked UTF-8 is decoded strictly too
         {"a\xC3\xA4", L"a\u00C3\u00A4"}, // no mark: the ANSI code page
         {"\xEF\xBB", L"\u00EF\u00BB"},
         {"", L""},
@@ -202,7 +211,8 @@ TEST(TextEncodingTest, DecodeTextAsUtf8SkipsOnlyItsOwnMark) {
 TEST(TextEncodingTest, EncodeTextChoosesMarkAndCodePage) {
     EXPECT_EQ(EncodeText(L"x\r\n", true, kLatin1), "\xEF\xBB\xBFx\r\n");
     EXPECT_EQ(EncodeText(L"", true, kLatin1), "\xEF\xBB\xBF");
-    EXPECT_EQ(EncodeText(L"\u00E4\u4E2D\r\n", true, kLatin1), "\xEF\xBB\xBF\xC3\xA4\xE4\xB8\xAD\r\n");
+    EXPECT_EQ(EncodeText(L"\u00E4\u4E2D\r\n", true, kLatin1),
+              "\xEF\xBB\xBF\xC3\xA4\xE4\xB8\xAD\r\n");
     EXPECT_EQ(EncodeText(L"\u00E4\u4E2D\r\n", false, kLatin1), "\xE4?\r\n");
     EXPECT_EQ(EncodeText(L"", false, kLatin1), "");
 }

@@ -59,11 +59,11 @@ TEST(DirTreeTest, ClearDirectoryKeepsDotEntriesAndLockedFiles) {
         EXPECT_FALSE(ClearDirectory(root));
         EXPECT_EQ(systest::CurrentDir(), before);
 
-        for (const wchar_t* kept : {L"", L"\\.keep", L"\\.config", L"\\.config\\inner.txt",
-                                    L"\\locked.bin"})
+        for (const wchar_t* kept :
+             {L"", L"\\.keep", L"\\.config", L"\\.config\\inner.txt", L"\\locked.bin"})
             EXPECT_TRUE(PathExists(root + kept)) << kept;
-        for (const wchar_t* gone : {L"\\app.exe", L"\\readonly.dll", L"\\hidden.dat", L"\\empty",
-                                    L"\\sub"})
+        for (const wchar_t* gone :
+             {L"\\app.exe", L"\\readonly.dll", L"\\hidden.dat", L"\\empty", L"\\sub"})
             EXPECT_FALSE(PathExists(root + gone)) << gone;
     }
     // Once the lock is gone a second pass succeeds and still keeps the dot entries.
@@ -153,8 +153,7 @@ TEST(DirTreeTest, DirectoryLinksAreRemovedNotFollowed) {
     const std::wstring links[] = {root + L"\\link", root + L"\\sub\\link"};
     for (const std::wstring& link : links) {
         if (!CreateSymbolicLinkW(link.c_str(), outside.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY))
-            GTEST_SKIP() << "this system makes no directory links (error " << GetLastError()
-                         << ")";
+            GTEST_SKIP() << "this system makes no directory links (error " << GetLastError() << ")";
         const DWORD attributes = GetFileAttributesW(link.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
             GTEST_SKIP() << "directory links are not reported as reparse points here";

@@ -69,7 +69,9 @@ TEST(FoldersTest, SpecialFolderUnknownToTheShellIsEmpty) {
     EXPECT_EQ(GetSpecialFolder(0x00FF), L"");
 }
 
-TEST(FoldersTest, SystemIsVistaOrLater) { EXPECT_TRUE(IsVistaOrLater()); }
+TEST(FoldersTest, SystemIsVistaOrLater) {
+    EXPECT_TRUE(IsVistaOrLater());
+}
 
 TEST(FoldersTest, DiskFreeLiesWithinTheVolume) {
     ULARGE_INTEGER available{}, total{}, free{};

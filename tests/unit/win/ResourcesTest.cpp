@@ -52,9 +52,9 @@ TEST(ResourcesTest, ExistsMatchesNameAndTypeWithoutCase) {
         bool exists;
     };
     const Case cases[] = {
-        {L"zipfile", L"file", true},  {L"ZipFile", L"FiLe", true},  {L"ZIPFILE", L"FILE", true},
-        {L"logo", L"file", true},     {L"nosuch", L"file", false},  {L"zipfile", L"rcdata", false},
-        {L"zipfile", L"", false},     {L"", L"file", false},
+        {L"zipfile", L"file", true}, {L"ZipFile", L"FiLe", true}, {L"ZIPFILE", L"FILE", true},
+        {L"logo", L"file", true},    {L"nosuch", L"file", false}, {L"zipfile", L"rcdata", false},
+        {L"zipfile", L"", false},    {L"", L"file", false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ResourceExists(c.name, c.type), c.exists) << c.name << " / " << c.type;

@@ -81,7 +81,9 @@ TEST(TextFilesTest, WriteProducesExactBytes) {
         {L"", false, ""},
         {L"", true, "\xEF\xBB\xBF"},
         {L"a\nb\rc\r\n", false, "a\r\nb\r\nc\r\n"},
-        {L"a\n\nb", true, "\xEF\xBB\xBF" "a\r\n\r\nb\r\n"},
+        {L"a\n\nb", true,
+         "\xEF\xBB\xBF"
+         "a\r\n\r\nb\r\n"},
         {L"\u4E2D\u00E4 \U0001F600", true, "\xEF\xBB\xBF\xE4\xB8\xAD\xC3\xA4 \xF0\x9F\x98\x80\r\n"},
         {L"kept\0dropped"s, true, "\xEF\xBB\xBFkept\r\n"},
     };
