@@ -4,6 +4,8 @@ add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WIN
 add_compile_options(-municode -Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type)
 # Statically linked: setup.exe needs no DLL beyond those every Windows has.
 add_link_options(-municode -static -static-libgcc -static-libstdc++)
+# Release programs carry no symbols: setup.exe is downloaded by every user.
+add_link_options($<$<CONFIG:Release>:-s>)
 
 find_library(MINGW_ZLIB NAMES libz.a z REQUIRED)
 find_path(MINGW_ZLIB_INCLUDE zlib.h REQUIRED)

@@ -11,3 +11,8 @@ cmake --build "$root/build/win" -j "$jobs"
 
 cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$root/build/native" -j "$jobs"
+
+# The fuzz targets: the native build once more with clang and libFuzzer.
+cmake -S "$root" -B "$root/build/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DBUILD_FUZZERS=ON >/dev/null
+cmake --build "$root/build/fuzz" -j "$jobs" --target json_reader_fuzz
