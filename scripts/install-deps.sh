@@ -13,6 +13,7 @@ packages=(
   xvfb xdotool imagemagick x11-utils
   fonts-wqy-microhei locales
   python3 python3-pil
+  unzip libarchive-tools p7zip-full
 )
 
 need_install=0
