@@ -36,7 +36,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     application.SetMainForm(mainForm.get());
     application.Run();
 
+    const int exitCode = mainForm->ExitCode();
     mainForm.reset();
     Application = nullptr;
-    return 0;
+    return exitCode;
 }

@@ -1,5 +1,6 @@
 #include "install/UntMain.h"
 
+#include "install/ExitCodes.h"
 #include "sys/Error.h"
 #include "sys/MyCommonFuns.h"
 
@@ -27,9 +28,14 @@ void CreateDirectoryTree(const std::wstring& path) {
 
 } // namespace
 
-TFrmCommInst::TFrmCommInst(TComponent* owner) : TCommLangForm(owner) {
+TFrmCommInst::TFrmCommInst(TComponent* owner)
+    : TCommLangForm(owner), FExitCode(exitcode::kUserCancelled) {
     BuildMainLayout(*this, *this);
     imgbtnClose->OnClick = [this](TObject* sender) { imgbtnCloseClick(sender); };
+    btnInstall->OnClick = [this](TObject* sender) { btnInstallClick(sender); };
+    btnChangeInstall->OnClick = [this](TObject* sender) { btnChangeInstallClick(sender); };
+    btnExit->OnClick = [this](TObject* sender) { btnExitClick(sender); };
+    tmrHiddenAutoInst->OnTimer = [this](TObject* sender) { tmrHiddenAutoInstTimer(sender); };
     FrmCommInst = this;
     // As for any creation handler, an error is reported and the window still comes up.
     try {
@@ -40,6 +46,7 @@ TFrmCommInst::TFrmCommInst(TComponent* owner) : TCommLangForm(owner) {
 }
 
 void TFrmCommInst::EndStartup(bool showMainForm) {
+    FExitCode = exitcode::kPackageDamaged;
     if (!showMainForm)
         Application->ShowMainForm = false;
     Application->Terminate();
@@ -80,6 +87,10 @@ void TFrmCommInst::FormCreate(TObject*) {
     if (FirstArgument() == L"/silent") {
         FbSilent = true;
         Application->ShowMainForm = false;
+        // Under a deployment service nobody can answer a message box, and one would hang the
+        // run forever: there the exit code alone reports a failure.
+        if (!WindowStationIsVisible())
+            Application->SuppressMessageBoxes = true;
         // The silent-install timer is switched on only once start-up has gone through, so
         // that it can never fire inside one of start-up's message boxes.
     }

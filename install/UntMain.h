@@ -24,6 +24,23 @@ public:
     // Closes the window, which ends the program.
     void imgbtnCloseClick(TObject* sender);
 
+    // The installation run: archive, target folder, free space, extraction, registration,
+    // while the progress page runs; also started by the silent timer with no sender.
+    void btnInstallClick(TObject* sender);
+    // Lets the user pick the parent folder of the target directory.
+    void btnChangeInstallClick(TObject* sender);
+    // Turns the extracted tree into an installed product: shortcuts, uninstaller, settings
+    // copy, credentials file, URL protocol, COM server, uninstall entry, post-install scripts.
+    void DoAfterInstall();
+    // The finish button: starts the main program and opens the web page (not in silent
+    // mode), then closes the window.
+    void btnExitClick(TObject* sender);
+    // The silent installation: fires once, runs the installation, closes the window.
+    void tmrHiddenAutoInstTimer(TObject* sender);
+
+    // The process exit code for this run so far (see install/ExitCodes.h).
+    int ExitCode() const { return FExitCode; }
+
     // FTargetDir + "\" + FMainProgPath + FMainProg, joined as they stand.
     std::wstring GetMainProgFullPath() const;
     // See the free function of the same name: splits the network ID at its first "-".
@@ -35,6 +52,8 @@ public:
     bool FbSilent = false;
 
 private:
+    int FExitCode;
+
     // Reads and applies the settings; false when start-up has ended (after its message).
     bool LoadSettings();
     // Ends start-up: the message loop stops as soon as it starts.

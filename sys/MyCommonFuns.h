@@ -143,3 +143,98 @@ bool KillProcessByName(const std::wstring& exeFileName);
 // Enables `privilegeName` (such as "SeDebugPrivilege") in the access token of `process`; true
 // when the adjusting call succeeded, which it also does when the token lacks the privilege.
 bool EnablePrivilege(HANDLE process, const std::wstring& privilegeName);
+
+// ---- Starting programs ---------------------------------------------------------------------
+
+// Opens `path` with the shell's "open" verb and SW_SHOWNORMAL, in the directory before its last
+// separator; whatever fails, shell or exception, is dropped.
+void ShellOpenFile(const std::wstring& path);
+
+// Opens a document or web address with the shell's "open" verb, maximised; the shell's result
+// is not looked at.
+void OpenDocument(const std::wstring& pathOrAddress);
+
+// How a process is started: under a duplicate of this process's token (Vista and later), or
+// directly with CreateProcessW and CREATE_DEFAULT_ERROR_MODE (older systems).
+enum class TProcessStart { ThroughToken, Direct };
+
+// Starts `commandLine` (an empty `workingDir` keeps this process's current directory), with
+// its window shown or hidden; through the token on Vista and later. keepIntegrity false lowers
+// the new process to low integrity. With `wait`: blocks until it ends and returns its exit code,
+// handles closed. Without: returns the process handle, which the caller owns. 0 when nothing
+// was started.
+DWORD RunProcess(const std::wstring& commandLine, bool keepIntegrity, bool showWindow,
+                 const std::wstring& workingDir, bool wait);
+
+// RunProcess with the way of starting chosen by the caller rather than by the system version.
+DWORD RunProcessVia(TProcessStart start, const std::wstring& commandLine, bool keepIntegrity,
+                    bool showWindow, const std::wstring& workingDir, bool wait);
+
+// CreateProcessWithTokenW from advapi32 in the system folder, bound at run time, arguments
+// passed unchanged; 0 when the DLL or the entry cannot be reached. Throws EInstallerError
+// "CreateProcessWithToken Cannot be called in XP!" before Vista.
+BOOL CallCreateProcessWithToken(HANDLE token, DWORD logonFlags, LPCWSTR applicationName,
+                                LPWSTR commandLine, DWORD creationFlags, LPVOID environment,
+                                LPCWSTR currentDirectory, LPSTARTUPINFOW startupInfo,
+                                LPPROCESS_INFORMATION processInfo);
+
+// ConvertStringSidToSidW, bound as CallCreateProcessWithToken; the caller frees `*sid` with
+// LocalFree. Throws "ConvertStringSidToSid Cannot be called in XP!" before Vista.
+BOOL CallConvertStringSidToSid(LPCWSTR sidText, PSID* sid);
+
+// Labels `token` with the low mandatory level (S-1-16-4096); true when the label was set.
+bool SetLowIntegrity(HANDLE token);
+
+// ---- Deleting a file once it is free -------------------------------------------------------
+
+// For an existing file: writes a batch script (ANSI, a random name in the temporary directory)
+// that retries deleting the file about once a second until it is gone and then deletes itself,
+// and starts it hidden at this process's integrity level without waiting. A missing file writes
+// and starts nothing. Throws EInOutError when the script cannot be written. A path that the ANSI
+// code page cannot carry is given as its short name; when even that cannot be carried, nothing
+// is written or started, since a substitute "?" would act as a wildcard.
+void DeleteFileByScript(const std::wstring& path);
+
+// DeleteFileByScript on the running executable.
+void DeleteSelf();
+
+// ---- Reporting -----------------------------------------------------------------------------
+
+// Shows `code` in decimal in an information box with one OK button under MessageTitle()
+// (sys/MessageTitle.h); returns when the box is closed.
+void ShowErrorCode(int code);
+
+// ---- Shell shortcuts -----------------------------------------------------------------------
+// The shell link objects need COM initialised on the calling thread; each is created and
+// released within one call. Both folders are the current user's.
+
+// `name` when it is not empty, else the target's file name without its last extension.
+std::wstring ShortcutName(const std::wstring& target, const std::wstring& name);
+
+// The desktop folder, "/", ShortcutName and ".lnk"; "" stands for the folder when the shell
+// cannot resolve it.
+std::wstring DesktopShortcutPath(const std::wstring& target, const std::wstring& name);
+
+// The Programs folder, "\", `subFolder`, "\", ShortcutName and ".lnk".
+std::wstring ProgramsShortcutPath(const std::wstring& target, const std::wstring& subFolder,
+                                  const std::wstring& name);
+
+// Saves a desktop shortcut to the existing file `target` (working directory: the target's
+// directory with its separator), replacing one of that name; true when it was saved. false
+// without touching the shell when `target` is missing. Throws EInstallerError when the shell
+// link object or one of its interfaces cannot be had.
+bool CreateDesktopShortcut(const std::wstring& target, const std::wstring& name);
+
+// Deletes the desktop shortcut that CreateDesktopShortcut names; every failure is ignored.
+// Always true.
+bool DeleteDesktopShortcut(const std::wstring& target, const std::wstring& name);
+
+// As CreateDesktopShortcut, in the Programs sub-folder `subFolder`, created with its parents
+// when missing (an empty `subFolder` saves directly in the Programs folder).
+bool CreateProgramsShortcut(const std::wstring& target, const std::wstring& subFolder,
+                            const std::wstring& name);
+
+// Deletes the Programs shortcut that CreateProgramsShortcut names, leaving the sub-folder;
+// every failure is ignored. Always true.
+bool DeleteProgramsShortcut(const std::wstring& target, const std::wstring& subFolder,
+                            const std::wstring& name);

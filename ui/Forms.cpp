@@ -22,6 +22,14 @@ std::wstring DefaultApplicationTitle(const std::wstring& modulePath) {
     return name;
 }
 
+bool WindowStationIsVisible() {
+    USEROBJECTFLAGS flags{};
+    HWINSTA station = GetProcessWindowStation();
+    if (!station || !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr))
+        return true; // when nothing says otherwise, assume someone is there to answer
+    return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
 void HandleToolkitException() {
     if (Application)
         Application->HandleException();
@@ -124,6 +132,8 @@ void TApplication::ProcessMessages() {
 }
 
 int TApplication::ShowMessage(const std::wstring& text, UINT flags) {
+    if (SuppressMessageBoxes)
+        return IDOK;
     HWND owner = mainForm_ && IsWindowVisible(mainForm_->Handle()) ? mainForm_->Handle() : nullptr;
     return MessageBoxW(owner, text.c_str(), title_.c_str(), flags);
 }

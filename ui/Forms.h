@@ -57,7 +57,10 @@ public:
     void ProcessMessages();
 
     // A modal box with one OK button under the application title; returns the pressed id.
+    // Shows nothing and returns IDOK while SuppressMessageBoxes is on.
     int ShowMessage(const std::wstring& text, UINT flags = MB_OK);
+    // For runs where nobody can answer a box (no visible window station).
+    bool SuppressMessageBoxes = false;
     // Shows the error icon, the title and the error's text with the "." rule applied.
     void ShowException(const std::wstring& message);
     // Reports the exception being handled (call from a catch block).
@@ -74,5 +77,8 @@ extern TApplication* Application;
 // The error text as it is shown: "." appended unless the text ends in a character whose code
 // is at most that of ".".
 std::wstring ErrorTextForDisplay(const std::wstring& message);
+// True when the process's window station is visible, that is, when a user can see and answer
+// a message box; false under a service's invisible window station.
+bool WindowStationIsVisible();
 // The default application title for a module file path.
 std::wstring DefaultApplicationTitle(const std::wstring& modulePath);

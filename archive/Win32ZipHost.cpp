@@ -1,0 +1,202 @@
+#include "archive/Win32ZipHost.h"
+
+#include "archive/ZipDosTime.h"
+#include "sys/Error.h"
+#include "sys/SysErrorMessage.h"
+#include "sys/Win32CodePage.h"
+#include "sys/Win32Handle.h"
+
+#include <windows.h>
+
+namespace {
+
+// The attributes SetFileAttributesW accepts; the rest of a stored word (the directory bit,
+// Unix permissions in the high half) has no meaning for it.
+constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                      FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                      FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                                      FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+bool SetPosition(HANDLE file, std::uint64_t offset) {
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) != 0;
+}
+
+class TWin32Input final : public IZipInput {
+public:
+    TWin32Input(THandle file, std::uint64_t size, std::uint64_t stamp)
+        : file_(std::move(file)), size_(size), stamp_(stamp) {}
+    std::uint64_t Size() const override { return size_; }
+    std::uint64_t Stamp() const override { return stamp_; }
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t length) override {
+        std::size_t done = 0;
+        while (done < length && offset + done < size_) {
+            OVERLAPPED at{};
+            at.Offset = static_cast<DWORD>(offset + done);
+            at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+            const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(length - done, 1u << 30));
+            DWORD got = 0;
+            if (!ReadFile(file_.Get(), static_cast<char*>(buffer) + done, ask, &got, &at) ||
+                got == 0)
+                break;
+            done += got;
+        }
+        return done;
+    }
+
+private:
+    THandle file_;
+    std::uint64_t size_;
+    std::uint64_t stamp_;
+};
+
+class TWin32Output final : public IZipOutput {
+public:
+    TWin32Output(THandle file, std::uint64_t presized)
+        : file_(std::move(file)), presized_(presized) {}
+    ~TWin32Output() override { CutToWritten(); }
+    bool Write(const void* data, std::size_t length) override {
+        const char* p = static_cast<const char*>(data);
+        while (length > 0) {
+            const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(length, 1u << 30));
+            DWORD put = 0;
+            if (!WriteFile(file_.Get(), p, ask, &put, nullptr) || put == 0)
+                return false;
+            p += put;
+            length -= put;
+            written_ += put;
+        }
+        return true;
+    }
+    void Finish(const TDosDateTime* modified) override {
+        CutToWritten();
+        if (modified) {
+            const TDosCalendar c = DosToCalendar(*modified);
+            SYSTEMTIME local{};
+            local.wYear = static_cast<WORD>(c.year);
+            local.wMonth = static_cast<WORD>(c.month);
+            local.wDay = static_cast<WORD>(c.day);
+            local.wHour = static_cast<WORD>(c.hour);
+            local.wMinute = static_cast<WORD>(c.minute);
+            local.wSecond = static_cast<WORD>(c.second);
+            // The stored time is local time at that date, with that date's daylight rule.
+            SYSTEMTIME utc{};
+            FILETIME when{};
+            if (TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) &&
+                SystemTimeToFileTime(&utc, &when))
+                SetFileTime(file_.Get(), nullptr, nullptr, &when);
+        }
+        file_.Reset();
+    }
+
+private:
+    void CutToWritten() {
+        if (file_ && presized_ != written_ && SetPosition(file_.Get(), written_))
+            SetEndOfFile(file_.Get());
+        presized_ = written_;
+    }
+    THandle file_;
+    std::uint64_t presized_;
+    std::uint64_t written_ = 0;
+};
+
+} // namespace
+
+TWin32ZipHost::TWin32ZipHost(std::function<void()> pump) : pump_(std::move(pump)) {}
+
+std::unique_ptr<IZipInput> TWin32ZipHost::OpenArchive(const std::wstring& path) {
+    THandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER size{};
+    FILETIME written{};
+    if (!file || !GetFileSizeEx(file.Get(), &size) ||
+        !GetFileTime(file.Get(), nullptr, nullptr, &written))
+        throw EInstallerError(L"Cannot open file \"" + path + L"\". " +
+                              SysErrorMessage(GetLastError()));
+    const std::uint64_t stamp =
+        (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+    return std::make_unique<TWin32Input>(std::move(file), static_cast<std::uint64_t>(size.QuadPart),
+                                         stamp);
+}
+
+bool TWin32ZipHost::DirectoryExists(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool TWin32ZipHost::FileExists(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool TWin32ZipHost::CreateDirectories(const std::wstring& path) {
+    if (DirectoryExists(path))
+        return true;
+    // Each prefix ending before a "\" (after the drive or share part) is created in turn.
+    std::size_t start = 0;
+    if (path.size() >= 2 && path[1] == L':')
+        start = 3;
+    else if (path.starts_with(L"\\\\")) {
+        start = path.find(L'\\', 2);
+        start = start == std::wstring::npos ? path.size() : path.find(L'\\', start + 1);
+        if (start == std::wstring::npos)
+            start = path.size();
+    }
+    for (std::size_t cut = path.find(L'\\', start); cut != std::wstring::npos;
+         cut = path.find(L'\\', cut + 1))
+        if (cut > 0)
+            CreateDirectoryW(path.substr(0, cut).c_str(), nullptr);
+    CreateDirectoryW(path.c_str(), nullptr);
+    return DirectoryExists(path);
+}
+
+std::unique_ptr<IZipOutput> TWin32ZipHost::CreateOutput(const std::wstring& path,
+                                                       std::uint64_t declaredSize) {
+    THandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file)
+        return nullptr;
+    // Pre-sizing lets the file system lay the file out in one piece; failing at it is harmless.
+    std::uint64_t presized = 0;
+    if (declaredSize > 0 && SetPosition(file.Get(), declaredSize)) {
+        if (SetEndOfFile(file.Get()))
+            presized = declaredSize;
+        SetPosition(file.Get(), 0);
+    }
+    return std::make_unique<TWin32Output>(std::move(file), presized);
+}
+
+bool TWin32ZipHost::RemoveFile(const std::wstring& path) { return DeleteFileW(path.c_str()) != 0; }
+
+bool TWin32ZipHost::SetAttributes(const std::wstring& path, std::uint32_t attributes,
+                                  bool /*isDirectory*/) {
+    const DWORD settable = attributes & kSettableAttributes;
+    return SetFileAttributesW(path.c_str(), settable ? settable : FILE_ATTRIBUTE_NORMAL) != 0;
+}
+
+void TWin32ZipHost::ClearReadOnly(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        SetFileAttributesW(path.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+}
+
+const ICodePage& TWin32ZipHost::OemCodePage() { return ::OemCodePage(); }
+
+const ICodePage& TWin32ZipHost::AnsiCodePage() { return ::AnsiCodePage(); }
+
+void TWin32ZipHost::ProcessMessages() {
+    if (pump_) {
+        pump_();
+        return;
+    }
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}

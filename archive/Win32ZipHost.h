@@ -1,0 +1,31 @@
+#pragma once
+// The archive reader's host on Windows: files through CreateFileW and friends, the system's
+// OEM and ANSI code pages, and a message pump handed in by the caller.
+
+#include "archive/ZipHost.h"
+
+#include <functional>
+
+class TWin32ZipHost final : public IZipHost {
+public:
+    // A host whose ProcessMessages calls `pump`; without one it dispatches the thread's
+    // waiting messages itself (re-posting a quit message it meets).
+    explicit TWin32ZipHost(std::function<void()> pump = {});
+
+    std::unique_ptr<IZipInput> OpenArchive(const std::wstring& path) override;
+    bool DirectoryExists(const std::wstring& path) override;
+    bool FileExists(const std::wstring& path) override;
+    bool CreateDirectories(const std::wstring& path) override;
+    std::unique_ptr<IZipOutput> CreateOutput(const std::wstring& path,
+                                             std::uint64_t declaredSize) override;
+    bool RemoveFile(const std::wstring& path) override;
+    bool SetAttributes(const std::wstring& path, std::uint32_t attributes,
+                       bool isDirectory) override;
+    void ClearReadOnly(const std::wstring& path) override;
+    const ICodePage& OemCodePage() override;
+    const ICodePage& AnsiCodePage() override;
+    void ProcessMessages() override;
+
+private:
+    std::function<void()> pump_;
+};

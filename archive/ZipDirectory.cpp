@@ -1,0 +1,310 @@
+// Reading the archive's directory: the end record, the ZIP64 records, the central directory
+// and, when that cannot be read, the scan over the local headers.
+#include "archive/ZipReader.h"
+
+#include "archive/ZipDosTime.h"
+#include "archive/ZipNames.h"
+#include "sys/Error.h"
+
+#include <algorithm>
+#include <cstring>
+
+using namespace zipformat;
+
+namespace {
+
+constexpr std::uint32_t kSaturated32 = 0xFFFFFFFF;
+constexpr std::uint16_t kSaturated16 = 0xFFFF;
+// Self-extracting archives made by the original tool carry their stub in front of the data.
+constexpr std::uint64_t kExeStubSize = 14000;
+
+// Reads through one large buffer; a window is refilled whenever a request falls outside it.
+class TBufferedInput {
+public:
+    TBufferedInput(IZipInput& input, std::vector<unsigned char>& buffer)
+        : input_(input), buffer_(buffer) {}
+
+    // Returns `length` bytes at `offset`, valid until the next call; null when the file
+    // ends first. `length` must not exceed the buffer.
+    const unsigned char* Peek(std::uint64_t offset, std::size_t length) {
+        if (offset >= start_ && offset - start_ + length <= filled_)
+            return buffer_.data() + (offset - start_);
+        start_ = offset;
+        filled_ = input_.ReadAt(offset, buffer_.data(), buffer_.size());
+        return length <= filled_ ? buffer_.data() : nullptr;
+    }
+
+private:
+    IZipInput& input_;
+    std::vector<unsigned char>& buffer_;
+    std::uint64_t start_ = 0;
+    std::size_t filled_ = 0;
+};
+
+bool EndsWithExe(const std::wstring& path) {
+    if (path.size() < 4)
+        return false;
+    std::wstring tail = path.substr(path.size() - 4);
+    for (auto& c : tail)
+        if (c >= L'a' && c <= L'z')
+            c = static_cast<wchar_t>(c - 32);
+    return tail == L".EXE";
+}
+
+// Applies the extra fields the reader uses. `local` selects the local header's ZIP64 layout
+// (both sizes always present when either is saturated). Returns the Unicode path, if any.
+bool ApplyExtraFields(TZipHeaderInfo& entry, const unsigned char* extra, std::size_t length,
+                      bool local, std::wstring& unicodeName) {
+    bool hasUnicodeName = false;
+    std::size_t pos = 0;
+    while (pos + 4 <= length) {
+        const std::uint16_t id = Get16(extra + pos);
+        const std::uint16_t size = Get16(extra + pos + 2);
+        pos += 4;
+        if (size > length - pos)
+            break;
+        const unsigned char* data = extra + pos;
+        if (id == kExtraZip64) {
+            std::size_t at = 0;
+            auto take64 = [&](std::uint64_t& field) {
+                if (at + 8 <= size) {
+                    field = Get64(data + at);
+                    at += 8;
+                }
+            };
+            const bool bigUncompressed = entry.uncompressedSize == kSaturated32;
+            const bool bigCompressed = entry.compressedSize == kSaturated32;
+            if (bigUncompressed || (local && bigCompressed))
+                take64(entry.uncompressedSize);
+            if (bigCompressed || (local && bigUncompressed))
+                take64(entry.compressedSize);
+            if (!local && entry.localHeaderOffset == kSaturated32)
+                take64(entry.localHeaderOffset);
+            if (!local && entry.diskStart == kSaturated16 && at + 4 <= size)
+                entry.diskStart = Get32(data + at);
+        } else if (id == kExtraUnicodePath && size >= 5) {
+            // Version byte and name checksum come first; the checksum is not compared.
+            unicodeName = DecodeUnicodePathName(
+                std::string_view(reinterpret_cast<const char*>(data + 5), size - 5));
+            hasUnicodeName = true;
+        } else if (id == kExtraAes && size >= 7) {
+            entry.aesStrength = data[4];
+            entry.aesRealMethod = Get16(data + 5);
+            if (entry.aesStrength == 0)
+                entry.aesStrength = 0xFF; // a field without a strength is AES all the same
+        }
+        pos += size;
+    }
+    return hasUnicodeName;
+}
+
+void SetName(TZipHeaderInfo& entry, const unsigned char* rawName, std::size_t length,
+             const unsigned char* extra, std::size_t extraLength, bool local, IZipHost& host,
+             bool flexibleOem) {
+    std::string raw(reinterpret_cast<const char*>(rawName), length);
+    std::replace(raw.begin(), raw.end(), '/', '\\');
+    std::wstring unicodeName;
+    const bool replaced = ApplyExtraFields(entry, extra, extraLength, local, unicodeName);
+    const std::wstring name =
+        replaced ? unicodeName
+                 : DecodeEntryName(raw, entry.flags, entry.versionMadeBy, flexibleOem,
+                                   host.OemCodePage(), host.AnsiCodePage());
+    SplitEntryName(name, entry.directory, entry.fileName);
+}
+
+} // namespace
+
+void TZipReader::ReadDirectory(IZipInput& input) {
+    entries_.clear();
+    end_ = TEndCentral{};
+    incomplete_ = false;
+    usedFallback_ = false;
+    directoryRead_ = true;
+    stamp_ = input.Stamp();
+    if (input.Size() == 0)
+        return; // an empty archive: nothing to extract, nothing wrong
+    if (!FindEndRecord(input) || end_.thisDisk < end_.centralDirDisk) {
+        incomplete_ = true;
+        return;
+    }
+    if (!ReadCentralDirectory(input))
+        FallbackScan(input);
+}
+
+bool TZipReader::FindEndRecord(IZipInput& input) {
+    const std::uint64_t size = input.Size();
+    if (size < kEndCentralSize)
+        return false;
+    const std::size_t span = static_cast<std::size_t>(std::min<std::uint64_t>(size, kEndSearchSpan));
+    std::vector<unsigned char> tail(span);
+    const std::uint64_t tailStart = size - span;
+    if (input.ReadAt(tailStart, tail.data(), span) != span)
+        return false;
+    std::size_t at = span - kEndCentralSize + 1;
+    bool found = false;
+    while (at-- > 0) {
+        if (Get32(tail.data() + at) == kEndCentralSignature) {
+            found = true;
+            break;
+        }
+    }
+    if (!found)
+        return false;
+    const unsigned char* rec = tail.data() + at;
+    end_.endRecordOffset = tailStart + at;
+    end_.thisDisk = Get16(rec + 4);
+    end_.centralDirDisk = Get16(rec + 6);
+    end_.entriesThisDisk = Get16(rec + 8);
+    end_.totalEntries = Get16(rec + 10);
+    end_.centralDirSize = Get32(rec + 12);
+    end_.centralDirOffset = Get32(rec + 16);
+    end_.commentLength = Get16(rec + 20);
+
+    unsigned char locator[kZip64LocatorSize];
+    if (end_.endRecordOffset >= kZip64LocatorSize &&
+        input.ReadAt(end_.endRecordOffset - kZip64LocatorSize, locator, sizeof locator) ==
+            sizeof locator &&
+        Get32(locator) == kZip64LocatorSignature) {
+        end_.zip64EndDisk = Get32(locator + 4);
+        end_.zip64EndOffset = Get64(locator + 8);
+        end_.totalDisks = Get32(locator + 16);
+        unsigned char z64[kZip64EndSize];
+        if (input.ReadAt(end_.zip64EndOffset, z64, sizeof z64) == sizeof z64 &&
+            Get32(z64) == kZip64EndSignature) {
+            end_.hasZip64 = true;
+            if (end_.totalEntries == kSaturated16 || end_.centralDirOffset == kSaturated32) {
+                end_.thisDisk = Get32(z64 + 16);
+                end_.centralDirDisk = Get32(z64 + 20);
+                end_.entriesThisDisk = Get64(z64 + 24);
+                end_.totalEntries = Get64(z64 + 32);
+                end_.centralDirSize = Get64(z64 + 40);
+                end_.centralDirOffset = Get64(z64 + 48);
+            }
+        }
+    }
+    return true;
+}
+
+bool TZipReader::ReadCentralDirectory(IZipInput& input) {
+    TBufferedInput reader(input, inBuffer_);
+    const bool flexibleOem = OEMConvert == TOEMConvert::oemFlexible;
+    // Parses the record at `pos`; on success moves `pos` past it.
+    auto readRecord = [&](std::uint64_t& pos, TZipHeaderInfo& entry) {
+        const unsigned char* fixed = reader.Peek(pos, kCentralHeaderSize);
+        if (!fixed || Get32(fixed) != kCentralHeaderSignature)
+            return false;
+        entry = TZipHeaderInfo{};
+        entry.versionMadeBy = Get16(fixed + 4);
+        entry.versionNeeded = Get16(fixed + 6);
+        entry.flags = Get16(fixed + 8);
+        entry.compressionMethod = Get16(fixed + 10);
+        entry.storedTime = Get16(fixed + 12);
+        entry.modified = SanitiseDosDateTime(TDosDateTime{Get16(fixed + 14), Get16(fixed + 12)});
+        entry.crc32 = Get32(fixed + 16);
+        entry.compressedSize = Get32(fixed + 20);
+        entry.uncompressedSize = Get32(fixed + 24);
+        entry.nameLength = Get16(fixed + 28);
+        entry.extraLength = Get16(fixed + 30);
+        entry.commentLength = Get16(fixed + 32);
+        entry.diskStart = Get16(fixed + 34);
+        entry.internalAttributes = Get16(fixed + 36);
+        entry.externalAttributes = Get32(fixed + 38);
+        entry.localHeaderOffset = Get32(fixed + 42);
+        const std::size_t variable = std::size_t{entry.nameLength} + entry.extraLength;
+        const unsigned char* rest = reader.Peek(pos + kCentralHeaderSize, variable);
+        if (!rest)
+            return false;
+        SetName(entry, rest, entry.nameLength, rest + entry.nameLength, entry.extraLength, false,
+                host_, flexibleOem);
+        pos += kCentralHeaderSize + variable + entry.commentLength;
+        return true;
+    };
+
+    std::uint64_t pos = end_.centralDirOffset;
+    std::uint16_t previousExtra = 0;
+    TZipHeaderInfo entry;
+    for (std::uint64_t i = 0; i < end_.totalEntries; ++i) {
+        Pump();
+        if (!readRecord(pos, entry)) {
+            // Some writers count the extra field of the previous record twice.
+            std::uint64_t retry = pos - std::min<std::uint64_t>(previousExtra, pos);
+            if (!readRecord(retry, entry))
+                return false;
+            pos = retry;
+        }
+        previousExtra = entry.extraLength;
+        entries_.push_back(std::move(entry));
+    }
+    std::stable_sort(entries_.begin(), entries_.end(),
+                     [](const TZipHeaderInfo& a, const TZipHeaderInfo& b) {
+                         return a.diskStart != b.diskStart ? a.diskStart < b.diskStart
+                                                           : a.localHeaderOffset < b.localHeaderOffset;
+                     });
+    for (std::size_t i = 1; i < entries_.size(); ++i)
+        if (entries_[i].diskStart == entries_[i - 1].diskStart &&
+            entries_[i].localHeaderOffset == entries_[i - 1].localHeaderOffset)
+            return false;
+    return true;
+}
+
+void TZipReader::FallbackScan(IZipInput& input) {
+    entries_.clear();
+    usedFallback_ = true;
+    const std::uint64_t size = input.Size();
+    const bool flexibleOem = OEMConvert == TOEMConvert::oemFlexible;
+    TBufferedInput reader(input, inBuffer_);
+
+    // The first local header signature from the start (or after a stub).
+    std::uint64_t pos = EndsWithExe(zipName_) ? kExeStubSize : 0;
+    bool found = false;
+    const std::size_t window = inBuffer_.size();
+    while (!found && pos + 4 <= size) {
+        const std::size_t length =
+            static_cast<std::size_t>(std::min<std::uint64_t>(window, size - pos));
+        const unsigned char* data = reader.Peek(pos, length);
+        if (!data)
+            break;
+        std::size_t at = 0;
+        for (; at + 4 <= length; ++at)
+            if (data[at] == 'P' && Get32(data + at) == kLocalHeaderSignature) {
+                found = true;
+                break;
+            }
+        pos += found ? at : (length >= 4 ? length - 3 : length);
+    }
+
+    while (found) {
+        Pump();
+        const unsigned char* fixed = reader.Peek(pos, kLocalHeaderSize);
+        if (!fixed || Get32(fixed) != kLocalHeaderSignature)
+            break;
+        TZipHeaderInfo entry;
+        entry.versionNeeded = Get16(fixed + 4);
+        entry.flags = Get16(fixed + 6);
+        entry.compressionMethod = Get16(fixed + 8);
+        entry.storedTime = Get16(fixed + 10);
+        entry.modified = SanitiseDosDateTime(TDosDateTime{Get16(fixed + 12), Get16(fixed + 10)});
+        entry.crc32 = Get32(fixed + 14);
+        entry.compressedSize = Get32(fixed + 18);
+        entry.uncompressedSize = Get32(fixed + 22);
+        entry.nameLength = Get16(fixed + 26);
+        entry.extraLength = Get16(fixed + 28);
+        entry.localHeaderOffset = pos;
+        const std::size_t variable = std::size_t{entry.nameLength} + entry.extraLength;
+        const unsigned char* rest = reader.Peek(pos + kLocalHeaderSize, variable);
+        if (!rest)
+            break;
+        SetName(entry, rest, entry.nameLength, rest + entry.nameLength, entry.extraLength, true,
+                host_, flexibleOem);
+        const std::uint64_t dataStart = pos + kLocalHeaderSize + variable;
+        const std::uint64_t skip =
+            entry.compressedSize +
+            ((entry.flags & kFlagDataDescriptor) != 0 ? kDataDescriptorSize : 0);
+        entries_.push_back(std::move(entry));
+        if (skip > size || dataStart + skip > size)
+            break;
+        pos = dataStart + skip;
+    }
+    if (entries_.empty())
+        throw EInstallerError(L"Not a valid zip file!");
+}

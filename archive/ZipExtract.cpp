@@ -1,0 +1,271 @@
+// Extracting the entries: paths, the password check, inflating or copying each entry into
+// its file with the CRC-32 computed on the way, and the per-entry outcome.
+#include "archive/ZipReader.h"
+
+#include "archive/ZipCrypto.h"
+#include "archive/ZipNames.h"
+#include "sys/Error.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+
+using namespace zipformat;
+
+namespace {
+
+// Large blocks keep the number of reads, writes and pump calls per megabyte small; together
+// they are the reader's whole working memory for the data.
+constexpr std::size_t kInBufferSize = 256 * 1024;
+constexpr std::size_t kOutBufferSize = 1024 * 1024;
+// Deflate cannot expand data by more than this factor; no file is pre-sized beyond it.
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
+
+[[noreturn]] void ThrowPrematureEnd() { throw EInstallerError(L"Premature end of file reached"); }
+[[noreturn]] void ThrowInflateError() { throw EInstallerError(L"error"); }
+[[noreturn]] void ThrowWriteError() { throw EInstallerError(L"Cant write uncompressed file"); }
+
+std::wstring StripTrailingSeparator(const std::wstring& path) {
+    if (!path.empty() && (path.back() == L'\\' || path.back() == L'/'))
+        return path.substr(0, path.size() - 1);
+    return path;
+}
+
+} // namespace
+
+// One raw-inflate state for the reader's lifetime, reset per entry.
+struct TZipReader::TInflater {
+    z_stream stream{};
+    TInflater() {
+        if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
+            ThrowInflateError();
+    }
+    ~TInflater() { inflateEnd(&stream); }
+    TInflater(const TInflater&) = delete;
+    TInflater& operator=(const TInflater&) = delete;
+};
+
+struct TZipReader::TDecodeResult {
+    bool reachedEnd = true; // false when the output would have exceeded the declared size
+    std::uint32_t crc = 0;
+};
+
+TZipReader::TZipReader(IZipHost& host)
+    : host_(host), inBuffer_(kInBufferSize), outBuffer_(kOutBufferSize) {}
+
+TZipReader::~TZipReader() = default;
+
+void TZipReader::SetZipName(const std::wstring& path) {
+    zipName_ = path;
+    entries_.clear();
+    end_ = TEndCentral{};
+    directoryRead_ = false;
+    incomplete_ = false;
+    usedFallback_ = false;
+}
+
+void TZipReader::SetDestDir(const std::wstring& path) { destDir_ = StripTrailingSeparator(path); }
+
+void TZipReader::Pump() {
+    if (DoProcessMessages)
+        host_.ProcessMessages();
+}
+
+void TZipReader::ReadZip() {
+    const std::unique_ptr<IZipInput> input = host_.OpenArchive(zipName_);
+    ReadDirectory(*input);
+}
+
+int TZipReader::UnZip() {
+    const std::unique_ptr<IZipInput> input = host_.OpenArchive(zipName_);
+    if (!directoryRead_ || input->Stamp() != stamp_)
+        ReadDirectory(*input);
+    if (incomplete_)
+        throw EInstallerError(L"Incomplete Zip File");
+    if (!destDir_.empty() && !host_.DirectoryExists(destDir_))
+        host_.CreateDirectories(destDir_);
+
+    std::vector<const TZipHeaderInfo*> selected;
+    for (const TZipHeaderInfo& entry : entries_) {
+        Pump();
+        if (DoAll && (!entry.IsDirectory() || RecreateDirs))
+            selected.push_back(&entry);
+    }
+    int succeeded = 0;
+    for (const TZipHeaderInfo* entry : selected)
+        if (ExtractEntry(*input, *entry))
+            ++succeeded;
+    return succeeded;
+}
+
+bool TZipReader::ExtractEntry(IZipInput& input, const TZipHeaderInfo& entry) {
+    // Nothing may land outside the root, whatever the stored name says.
+    if (!IsSafeEntryName(entry.directory, entry.fileName))
+        return false;
+    const std::wstring directory = destDir_ + L"\\" + (RecreateDirs ? entry.directory : L"");
+    if (entry.IsDirectory()) {
+        const std::wstring path = StripTrailingSeparator(directory);
+        if (!host_.DirectoryExists(path) && !host_.CreateDirectories(path))
+            return false;
+        if (RetainAttributes)
+            host_.SetAttributes(path, entry.externalAttributes, true);
+        return true;
+    }
+    return ExtractFile(input, entry, directory + entry.fileName);
+}
+
+bool TZipReader::ExtractFile(IZipInput& input, const TZipHeaderInfo& entry,
+                             const std::wstring& path) {
+    // An entry the reader cannot decode leaves no file at all: a pre-sized, zero-filled file
+    // would otherwise pass as extracted when its stored CRC-32 is 0.
+    if (entry.IsAes() || (entry.compressionMethod != kMethodStored &&
+                          entry.compressionMethod != kMethodDeflated))
+        return false;
+
+    unsigned char local[kLocalHeaderSize];
+    if (input.ReadAt(entry.localHeaderOffset, local, sizeof local) != sizeof local)
+        ThrowPrematureEnd();
+    if (Get32(local) != kLocalHeaderSignature)
+        return false; // the data of this entry cannot be located
+    std::uint64_t dataStart =
+        entry.localHeaderOffset + kLocalHeaderSize + Get16(local + 26) + Get16(local + 28);
+    std::uint64_t dataSize = entry.compressedSize;
+
+    std::unique_ptr<TZipCryptoKeys> keys;
+    if (entry.IsTraditionallyEncrypted()) {
+        unsigned char header[kEncryptionHeaderSize];
+        if (input.ReadAt(dataStart, header, sizeof header) != sizeof header)
+            ThrowPrematureEnd();
+        keys = std::make_unique<TZipCryptoKeys>(Password);
+        const auto check = static_cast<unsigned char>(
+            (entry.flags & kFlagDataDescriptor) != 0 ? entry.storedTime >> 8 : entry.crc32 >> 24);
+        if (dataSize < kEncryptionHeaderSize || !CheckEncryptionHeader(*keys, header, check))
+            return false; // wrong password: skipped without a word
+        dataStart += kEncryptionHeaderSize;
+        dataSize -= kEncryptionHeaderSize;
+    }
+
+    const std::size_t cut = path.find_last_of(L'\\');
+    const std::wstring parent = path.substr(0, cut);
+    if (!host_.DirectoryExists(parent))
+        host_.CreateDirectories(parent);
+
+    const bool mayAsk = !(OverwriteMode == TOverwriteMode::Always ||
+                          (OverwriteMode == TOverwriteMode::Prompt && keepSilent));
+    if ((mayAsk || ReplaceReadOnly) && host_.FileExists(path)) {
+        if (OverwriteMode == TOverwriteMode::Never)
+            return false;
+        if (OverwriteMode == TOverwriteMode::Prompt && !keepSilent && OnConfirmOverwrite &&
+            !OnConfirmOverwrite(L"Replace existing file " + entry.directory + entry.fileName +
+                                L"?"))
+            return false;
+        if (ReplaceReadOnly)
+            host_.ClearReadOnly(path);
+    }
+
+    const std::uint64_t possible =
+        entry.compressionMethod == kMethodStored
+            ? dataSize
+            : (dataSize > UINT64_MAX / kMaxDeflateRatio ? UINT64_MAX : dataSize * kMaxDeflateRatio);
+    std::unique_ptr<IZipOutput> output =
+        host_.CreateOutput(path, std::min(entry.uncompressedSize, possible));
+    if (!output)
+        return false; // read-only, in use or in the way: the old file stays
+
+    const TDecodeResult result = Decompress(input, entry, dataStart, dataSize, keys.get(), *output);
+    // Data beyond the declared size means the entry is not what the directory says it is.
+    if (!result.reachedEnd || (entry.crc32 != 0 && result.crc != entry.crc32)) {
+        output.reset();
+        host_.RemoveFile(path);
+        return false;
+    }
+    output->Finish(&entry.modified);
+    output.reset();
+    if (RetainAttributes)
+        host_.SetAttributes(path, entry.externalAttributes, false);
+    return true;
+}
+
+TZipReader::TDecodeResult TZipReader::Decompress(IZipInput& input, const TZipHeaderInfo& entry,
+                                                 std::uint64_t dataStart, std::uint64_t dataSize,
+                                                 TZipCryptoKeys* keys, IZipOutput& output) {
+    TDecodeResult result;
+    std::uint64_t written = 0;
+    std::uint64_t position = dataStart;
+    std::uint64_t remaining = dataSize;
+
+    // Reads the next block of compressed data into inBuffer_; returns its length.
+    auto readBlock = [&]() -> std::size_t {
+        Pump();
+        const auto length =
+            static_cast<std::size_t>(std::min<std::uint64_t>(remaining, inBuffer_.size()));
+        if (input.ReadAt(position, inBuffer_.data(), length) != length)
+            ThrowPrematureEnd();
+        if (keys)
+            keys->Decrypt(inBuffer_.data(), length);
+        position += length;
+        remaining -= length;
+        return length;
+    };
+    // Checks, hashes and writes one block of output; false at the size limit.
+    auto emit = [&](const unsigned char* data, std::size_t length) {
+        if (length == 0)
+            return true;
+        if (length > entry.uncompressedSize - written) {
+            result.reachedEnd = false;
+            return false;
+        }
+        result.crc = static_cast<std::uint32_t>(crc32(result.crc, data, static_cast<uInt>(length)));
+        if (!output.Write(data, length))
+            ThrowWriteError();
+        written += length;
+        return true;
+    };
+
+    if (entry.compressionMethod == kMethodStored) {
+        while (remaining > 0) {
+            const std::size_t length = readBlock();
+            if (!emit(inBuffer_.data(), length))
+                break;
+        }
+        return result;
+    }
+
+    if (!inflater_)
+        inflater_ = std::make_unique<TInflater>();
+    z_stream& zs = inflater_->stream;
+    if (inflateReset(&zs) != Z_OK)
+        ThrowInflateError();
+    zs.next_in = nullptr;
+    zs.avail_in = 0;
+    zs.next_out = outBuffer_.data();
+    zs.avail_out = static_cast<uInt>(outBuffer_.size());
+    auto flush = [&]() {
+        const std::size_t length = outBuffer_.size() - zs.avail_out;
+        const bool ok = emit(outBuffer_.data(), length);
+        zs.next_out = outBuffer_.data();
+        zs.avail_out = static_cast<uInt>(outBuffer_.size());
+        return ok;
+    };
+    for (;;) {
+        if (zs.avail_in == 0 && remaining > 0) {
+            zs.avail_in = static_cast<uInt>(readBlock());
+            zs.next_in = inBuffer_.data();
+        }
+        const int status = inflate(&zs, Z_NO_FLUSH);
+        if (status == Z_STREAM_END) {
+            flush();
+            break;
+        }
+        if (status == Z_BUF_ERROR && zs.avail_in == 0 && remaining == 0) {
+            // The stored compressed size ended the stream early; the CRC-32 decides.
+            flush();
+            break;
+        }
+        if (status != Z_OK && status != Z_BUF_ERROR)
+            ThrowInflateError();
+        if (zs.avail_out == 0 && !flush())
+            break;
+    }
+    return result;
+}

@@ -1,0 +1,91 @@
+#pragma once
+// The archive reader: reads an archive's directory and extracts its entries through an
+// IZipHost. Portable: zlib's raw inflate and crc32 are its only library.
+
+#include "archive/ZipFormat.h"
+#include "archive/ZipHost.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// What happens to a target file that already exists.
+enum class TOverwriteMode { Prompt, Always, Never };
+
+// How names without the UTF-8 flag are read: as OEM text when that is lossless, or as UTF-8.
+enum class TOEMConvert { oemNever, oemFlexible };
+
+class TZipReader {
+public:
+    // A reader over `host`, which must outlive it; settings at their defaults.
+    explicit TZipReader(IZipHost& host);
+    ~TZipReader();
+    TZipReader(const TZipReader&) = delete;
+    TZipReader& operator=(const TZipReader&) = delete;
+
+    // The archive to read; discards any directory read before.
+    void SetZipName(const std::wstring& path);
+    // The extraction root; one trailing separator is removed.
+    void SetDestDir(const std::wstring& path);
+    const std::wstring& DestDir() const { return destDir_; }
+
+    std::string Password;         // bytes of the password, for encrypted entries only
+    bool DoAll = false;           // select every entry
+    bool RecreateDirs = false;    // keep stored folders and process directory entries
+    bool RetainAttributes = true; // apply the stored attribute word
+    bool keepSilent = false;      // answer every question with Yes
+    TOverwriteMode OverwriteMode = TOverwriteMode::Prompt;
+    bool ReplaceReadOnly = false; // clear a read-only target's attribute before replacing it
+    bool DoProcessMessages = true;
+    TOEMConvert OEMConvert = TOEMConvert::oemFlexible;
+    // Asked "Replace existing file <name>?" in Prompt mode without keepSilent; no handler
+    // means Yes.
+    std::function<bool(const std::wstring& question)> OnConfirmOverwrite;
+
+    // Reads the archive's directory. An archive without an end record leaves the list empty
+    // (UnZip then fails); throws EInstallerError "Cannot open file ..." or "Not a valid zip
+    // file!" when neither the central directory nor the local headers give an entry.
+    void ReadZip();
+    // Extracts the selected entries into DestDir, reading the directory again if needed;
+    // returns how many entries succeeded. Throws EInstallerError with "Incomplete Zip File",
+    // "Premature end of file reached", "error" (corrupt deflate data) or "Cant write
+    // uncompressed file"; every other failure only skips its entry.
+    int UnZip();
+
+    // The entries read by ReadZip, in the order of their data in the archive.
+    const std::vector<TZipHeaderInfo>& Entries() const { return entries_; }
+    // The end record read by ReadZip.
+    const TEndCentral& EndCentral() const { return end_; }
+    // True when ReadZip had to rebuild the entry list from the local headers.
+    bool UsedFallbackScan() const { return usedFallback_; }
+
+private:
+    struct TDecodeResult;
+    void ReadDirectory(IZipInput& input);
+    bool FindEndRecord(IZipInput& input);
+    bool ReadCentralDirectory(IZipInput& input);
+    void FallbackScan(IZipInput& input);
+    bool ExtractEntry(IZipInput& input, const TZipHeaderInfo& entry);
+    bool ExtractFile(IZipInput& input, const TZipHeaderInfo& entry, const std::wstring& path);
+    TDecodeResult Decompress(IZipInput& input, const TZipHeaderInfo& entry,
+                             std::uint64_t dataStart, std::uint64_t dataSize,
+                             class TZipCryptoKeys* keys, IZipOutput& output);
+    void Pump();
+
+    IZipHost& host_;
+    std::wstring zipName_;
+    std::wstring destDir_;
+    std::vector<TZipHeaderInfo> entries_;
+    TEndCentral end_;
+    bool directoryRead_ = false;
+    bool incomplete_ = false;
+    bool usedFallback_ = false;
+    std::uint64_t stamp_ = 0;
+    // Reused for every entry, so memory does not grow with the archive.
+    std::vector<unsigned char> inBuffer_;
+    std::vector<unsigned char> outBuffer_;
+    struct TInflater;
+    std::unique_ptr<TInflater> inflater_;
+};

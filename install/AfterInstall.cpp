@@ -1,0 +1,54 @@
+// The post-install registration: what turns an extracted file tree into an installed product.
+
+#include "install/RegistryWriters.h"
+#include "install/UntMain.h"
+#include "install/WebSet.h"
+#include "sys/MyCommonFuns.h"
+
+#include <shellapi.h>
+
+namespace {
+constexpr wchar_t kPublisher[] = L"Belmarro software";
+} // namespace
+
+void TFrmCommInst::DoAfterInstall() {
+    const std::wstring mainProgram = GetMainProgFullPath();
+    const std::wstring uninstaller = FTargetDir + L"\\" + L"unin.exe";
+
+    if (FbSilent)
+        btnExit->SetCaption(L"安装完成");
+    if (!FbSilent) {
+        CreateDesktopShortcut(mainProgram, FShortcutName);
+        CreateProgramsShortcut(mainProgram, FProgramDirName, FShortcutName);
+    }
+    // Silent runs leave the uninstaller too: the uninstall entry names it, and without it the
+    // product could never be removed.
+    CopyFileOverwrite(GetExeDir() + GetExeFileName(), uninstaller);
+    if (!FbSilent)
+        CreateProgramsShortcut(uninstaller, FProgramDirName, L"Uninstall");
+
+    CopyFileOverwrite(GetExeDir() + L"config.dat", FTargetDir + L"\\" + L"config.dat");
+
+    if (!FNetID.empty()) {
+        std::wstring userName, password;
+        SplitNetID(FNetID, userName, password);
+        WriteTextFile(FTargetDir + L"\\webset.dat", WebSetLine(userName, password), false);
+        lblNetID->SetCaption(userName);
+    }
+
+    if (!FProtocalRootKeyName.empty())
+        RegisterUrlProtocol(FProtocalRootKeyName, FProtocalname, mainProgram);
+
+    if (!FRegDllName.empty()) {
+        const std::wstring parameters = L"/s-  \"" + FTargetDir + L"\\" + FRegDllName + L"\"";
+        ShellExecuteW(nullptr, L"open", L"regsvr32.exe", parameters.c_str(), L"", SW_HIDE);
+    }
+
+    WriteUninstallEntry(FShortcutName, FShortcutName, mainProgram, FTargetDir, FVersion,
+                        kPublisher);
+
+    if (!FAfterInstBat1.empty())
+        ShellOpenFile(FTargetDir + L"\\" + FAfterInstBat1);
+    if (!FAfterInstBat2.empty())
+        ShellOpenFile(FTargetDir + L"\\" + FAfterInstBat2);
+}

@@ -1,0 +1,141 @@
+// The installation run behind the install button, the change-directory button and the
+// progress schedule.
+
+#include "archive/MyZip.h"
+#include "archive/Win32ZipHost.h"
+#include "install/ExitCodes.h"
+#include "install/StepProgress.h"
+#include "install/UntMain.h"
+#include "sys/CStr.h"
+#include "sys/Error.h"
+#include "sys/MyCommonFuns.h"
+#include "sys/ScopeGuard.h"
+
+#include <shlobj.h>
+
+#include <chrono>
+#include <random>
+
+namespace {
+
+// The archive's password: the payloads are written with it when they are encrypted at all.
+constexpr wchar_t kArchivePassword[] = L"415263";
+
+bool PathExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The temporary directory followed by a random number from 0 to 99999. A number whose file
+// already exists is drawn again: the copy replaces its file, and it must not be someone
+// else's.
+std::wstring TemporaryArchivePath() {
+    std::mt19937 random(static_cast<unsigned>(
+        std::chrono::high_resolution_clock::now().time_since_epoch().count()));
+    std::uniform_int_distribution<int> number(0, 99999);
+    const std::wstring dir = GetTempDir();
+    std::wstring path = dir + std::to_wstring(number(random));
+    for (int attempt = 0; attempt < 100 && PathExists(path); ++attempt)
+        path = dir + std::to_wstring(number(random));
+    return path;
+}
+
+// "C:" for a path that starts with a drive letter; otherwise the path itself, which the
+// free-space query accepts as well.
+std::wstring DrivePart(const std::wstring& path) {
+    if (path.size() >= 2 && path[1] == L':' &&
+        ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')))
+        return path.substr(0, 2);
+    return path;
+}
+
+void CreateTargetDirectory(const std::wstring& path) {
+    if (path.empty())
+        throw EInstallerError(L"Unable to create directory");
+    // The outcome is not needed: the extraction creates what it needs.
+    SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
+}
+
+} // namespace
+
+void StepProgress(TProgressBar& bar, int first, int last, unsigned stepPauseMs,
+                  unsigned finalPauseMs) {
+    for (int position = first; position <= last; ++position) {
+        bar.SetPosition(position);
+        Application->ProcessMessages();
+        Sleep(stepPauseMs);
+    }
+    if (finalPauseMs > 0)
+        Sleep(finalPauseMs);
+}
+
+void TFrmCommInst::btnInstallClick(TObject*) {
+    imgbtnClose->SetEnabled(false);
+    TScopeGuard enableClose([this] { imgbtnClose->SetEnabled(true); });
+    FExitCode = exitcode::kFailure; // until the run says otherwise
+
+    std::wstring archivePath;
+    std::wstring temporaryCopy;
+    // The temporary copy goes when the run ends, however it ends: a product of hundreds of
+    // megabytes must not leave one behind at every install.
+    TScopeGuard removeCopy([&temporaryCopy] {
+        if (!temporaryCopy.empty())
+            DeleteFileW(temporaryCopy.c_str());
+    });
+    if (ResourceExists(L"zipfile", L"file")) {
+        archivePath = TemporaryArchivePath();
+        temporaryCopy = archivePath;
+        if (!ExtractResourceToFile(L"zipfile", L"file", archivePath)) {
+            FExitCode = exitcode::kPackageDamaged;
+            Application->ShowMessage(L"Resource not exists, the installation package is damaged!");
+            Application->Terminate();
+            return;
+        }
+    } else {
+        archivePath = GetExeDir() + L"app.data";
+    }
+
+    FTargetDir = edtPath->Text();
+    CreateTargetDirectory(FTargetDir);
+
+    int freeMB = 0;
+    if (GetDiskFreeMB(DrivePart(FTargetDir), freeMB) && freeMB < 100) {
+        FExitCode = exitcode::kDiskFull;
+        Application->ShowMessage(L"Insufficient disk space, the free space is less than 100M!");
+        return;
+    }
+
+    cnMain->SetActivePage(tbProcess);
+    StepProgress(*pbProgress, 0, 30, 2, 0);
+
+    FExitCode = exitcode::kPackageDamaged; // a missing or unreadable archive
+    TWin32ZipHost host([] { Application->ProcessMessages(); });
+    UnzipArchive(host, archivePath, FTargetDir, kArchivePassword);
+    FExitCode = exitcode::kFailure;
+
+    StepProgress(*pbProgress, 31, 50, 5, 400);
+    DoAfterInstall();
+    StepProgress(*pbProgress, 50, 70, 5, 300);
+    StepProgress(*pbProgress, 70, 100, 5, 500);
+
+    cnMain->SetActivePage(tbFinish);
+    FExitCode = exitcode::kSuccess;
+}
+
+void TFrmCommInst::btnChangeInstallClick(TObject*) {
+    BROWSEINFOW info{};
+    info.hwndOwner = Handle();
+    info.lpszTitle = L"Select a folder to install";
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE | BIF_NONEWFOLDERBUTTON;
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+    if (!chosen)
+        return;
+    wchar_t path[MAX_PATH + 1] = {};
+    const bool ok = SHGetPathFromIDListW(chosen, path) != FALSE;
+    CoTaskMemFree(chosen);
+    if (!ok || path[0] == L'\0')
+        return;
+    const std::wstring folder = path;
+    // A drive root ("D:\") already ends with the separator.
+    edtPath->SetText(LastChar(folder) == L"\\" ? folder + FProgramDirName
+                                               : folder + L"\\" + FProgramDirName);
+}
