@@ -42,13 +42,17 @@ private:
 };
 
 bool EndsWithExe(const std::wstring& path) {
+    static constexpr wchar_t kExe[] = {L'.', L'E', L'X', L'E'};
     if (path.size() < 4)
         return false;
-    std::wstring tail = path.substr(path.size() - 4);
-    for (auto& c : tail)
+    for (std::size_t i = 0; i < 4; ++i) {
+        wchar_t c = path[path.size() - 4 + i];
         if (c >= L'a' && c <= L'z')
             c = static_cast<wchar_t>(c - 32);
-    return tail == L".EXE";
+        if (c != kExe[i])
+            return false;
+    }
+    return true;
 }
 
 // Applies the extra fields the reader uses. `local` selects the local header's ZIP64 layout

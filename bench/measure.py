@@ -200,7 +200,7 @@ def main():
                     help="a smaller payload, for peak memory against size ('' for none)")
     ap.add_argument("--tools", nargs="+", default=list(tools("x")))
     ap.add_argument("--runs", type=int, default=5)
-    ap.add_argument("--disk-runs", type=int, default=3)
+    ap.add_argument("--disk-runs", type=int, default=5)
     ap.add_argument("--shm-out", default="/dev/shm/unzip-bench")
     ap.add_argument("--disk-out", required=True)
     ap.add_argument("--json", help="where to keep every sample")

@@ -2,7 +2,7 @@
 # Extraction benchmark, run by hand (about 5 minutes): builds unzip_bench in Release without
 # sanitizers, generates the payloads once, and times the project's reader, Info-ZIP unzip,
 # bsdtar, 7z and the raw inflate limits in one run. See bench/README.md.
-#   RUNS=5 DISK_RUNS=3   timed runs per tool on tmpfs and on disk
+#   RUNS=5 DISK_RUNS=5   timed runs per tool on tmpfs and on disk
 #   BENCH_BIN=path       measure an unzip_bench built elsewhere and skip the build
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -38,6 +38,6 @@ fi
 shm=/dev/shm/unzip-bench-$$
 trap 'rm -rf "$shm" "$build/out-disk"' EXIT
 "$py" "$root/bench/measure.py" --bin "$BENCH_BIN" --payload-dir "$payloads" \
-  --runs "${RUNS:-5}" --disk-runs "${DISK_RUNS:-3}" \
+  --runs "${RUNS:-5}" --disk-runs "${DISK_RUNS:-5}" \
   --shm-out "$shm" --disk-out "$build/out-disk" \
   --json "$build/results-$(date +%Y%m%d-%H%M%S).json" | tee "$build/last-run.md"

@@ -41,3 +41,15 @@ echo "demo: screenshot saved as out/demo/screenshot.png"
 wine "$wintool" close --exe setup.exe >/dev/null
 wait "$setup_pid" || true
 echo "demo: window closed; setup.exe ended"
+
+echo "demo: installing silently: setup.exe /silent"
+code=$(wine "$wintool" exit-code -- "$root/out/demo/setup.exe" /silent | sed -n 's/^exit-code=//p')
+echo "demo: setup.exe /silent exited with $code"
+installed=$(winepath -u 'C:\Program Files\DemoApp' 2>/dev/null)
+echo "demo: files in C:\Program Files\DemoApp:"
+(cd "$installed" && find . -type f -printf '  %P  (%s bytes)\n' | sort)
+echo "demo: webset.dat: $(tr -d '\r' <"$installed/webset.dat")"
+echo "demo: the uninstall entry:"
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\演示应用_is1'
+{ wine reg query "$key" /reg:64 2>/dev/null || wine reg query "$key" 2>/dev/null; } |
+  tr -d '\r' | sed -n 's/^ \{4\}/  /p'
