@@ -52,13 +52,16 @@ private:
 
 TMemoryZipHost::TMemoryZipHost(const ICodePage& oem, const ICodePage& ansi,
                                std::uint64_t writeBudget)
-    : oem_(oem), ansi_(ansi), budget_(writeBudget) {}
+    : oem_(&oem), ansi_(&ansi), budget_(writeBudget) {}
 
 std::wstring TMemoryZipHost::Normalise(const std::wstring& path) {
     std::wstring result;
     for (const wchar_t c : path)
         if (!(c == L'\\' && !result.empty() && result.back() == L'\\'))
             result += c;
+    // A "." component names the folder it is in, as on a real file system.
+    for (std::size_t at; (at = result.find(L"\\.\\")) != std::wstring::npos;)
+        result.erase(at, 2);
     if (result.size() > 1 && result.back() == L'\\')
         result.pop_back();
     return result;

@@ -1,7 +1,8 @@
 #pragma once
 // An archive host that keeps its whole file system in memory, for tests and fuzzing: the
 // archive is one of its files, and every file the reader writes stays inspectable. Paths are
-// compared exactly, after runs of "\" are collapsed and a trailing "\" dropped.
+// compared exactly, after runs of "\" are collapsed and "." components and a trailing "\"
+// dropped.
 
 #include "archive/ZipHost.h"
 
@@ -51,14 +52,14 @@ public:
     bool SetAttributes(const std::wstring& path, std::uint32_t attributes,
                        bool isDirectory) override;
     void ClearReadOnly(const std::wstring& path) override;
-    const ICodePage& OemCodePage() override { return oem_; }
-    const ICodePage& AnsiCodePage() override { return ansi_; }
+    const ICodePage& OemCodePage() override { return *oem_; }
+    const ICodePage& AnsiCodePage() override { return *ansi_; }
     void ProcessMessages() override { ++pumps_; }
 
 private:
     friend class TMemoryOutput;
-    const ICodePage& oem_;
-    const ICodePage& ansi_;
+    const ICodePage* oem_;
+    const ICodePage* ansi_;
     std::uint64_t budget_;
     std::uint64_t pumps_ = 0;
     std::uint64_t stampCounter_ = 0;

@@ -13,7 +13,7 @@ packages=(
   xvfb xdotool imagemagick x11-utils
   fonts-wqy-microhei locales
   python3 python3-pil
-  unzip libarchive-tools p7zip-full
+  unzip libarchive-tools p7zip-full time
 )
 
 need_install=0

@@ -5,8 +5,6 @@
 #include "ChildProcess.h"
 #include "SysTestSupport.h"
 
-#include <shlobj.h>
-
 #include <gtest/gtest.h>
 
 using systest::TScratchFolder;
@@ -171,13 +169,15 @@ TEST_F(RegistryWritersTest, EmptyTextsAreStoredOrLeaveTheEarlierValue) {
 
 TEST_F(RegistryWritersTest, UrlProtocolIsWrittenAndTheCommandOnlyWhenItChanges) {
     TScratchFolder scratch;
-    const std::wstring log = scratch / L"settingchange.log";
+    // The window's title is the log's name: a recorder left by another run is not this one.
+    const std::wstring logName = Unique(L"settingchange") + L".log";
+    const std::wstring log = scratch / logName;
     const systest::TChildProcess recorder(
         systest::FixtureCommand(L"settingchange_recorder.exe", L"\"" + log + L"\""));
     ASSERT_TRUE(recorder.Started());
     HWND window = nullptr;
     ASSERT_TRUE(systest::EventuallyTrue([&] {
-        window = FindWindowW(L"SettingChangeRecorder", L"settingchange.log");
+        window = FindWindowW(L"SettingChangeRecorder", logName.c_str());
         return window != nullptr;
     }));
     // The broadcast gives up waiting after 100 ms; a message sent after it is handled after it,
@@ -238,33 +238,6 @@ TEST_F(RegistryWritersTest, ACommandThatIsNotAStringIsAnError) {
     EXPECT_EQ(left->type, static_cast<DWORD>(REG_DWORD));
 }
 
-TEST_F(RegistryWritersTest, ExperimentShellNotify) {
-    // observe in-process
-    const HWND window =
-        CreateWindowExW(0, L"STATIC", L"probe", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-    ITEMIDLIST* desktop = nullptr;
-    SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, &desktop);
-    SHChangeNotifyEntry entry{desktop, TRUE};
-    const ULONG id = SHChangeNotifyRegister(window, SHCNRF_ShellLevel | SHCNRF_InterruptLevel,
-                                            SHCNE_ASSOCCHANGED, WM_APP + 7, 1, &entry);
-    printf("registered %lu\n", id);
-    NotifyShellAndEnvironment();
-    int seen = 0;
-    MSG msg;
-    for (int i = 0; i < 20; ++i) {
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_APP + 7)
-                ++seen;
-            DispatchMessageW(&msg);
-        }
-        Sleep(10);
-    }
-    printf("seen %d\n", seen);
-    SHChangeNotifyDeregister(id);
-    CoTaskMemFree(desktop);
-    DestroyWindow(window);
-}
-
 // Without redirection: the uninstall entry goes to the 32-bit view of the machine's registry,
 // and view 2 of the key creator to the 64-bit one.
 TEST(RegistryViewsTest, UninstallEntryIn32BitViewAndView2In64Bit) {
@@ -300,28 +273,4 @@ TEST(RegistryViewsTest, UninstallEntryIn32BitViewAndView2In64Bit) {
     EXPECT_EQ(RegCreateKeyView(2, nullptr, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &raw,
                                nullptr),
               ERROR_INVALID_HANDLE);
-}
-TEST_F(RegistryWritersTest, ExperimentBroadcast) {
-    TScratchFolder scratch;
-    const std::wstring log = scratch / L"settingchange.log";
-    const systest::TChildProcess recorder(
-        systest::FixtureCommand(L"settingchange_recorder.exe", L"\"" + log + L"\""));
-    HWND window = nullptr;
-    ASSERT_TRUE(systest::EventuallyTrue([&] {
-        window = FindWindowW(L"SettingChangeRecorder", L"settingchange.log");
-        return window != nullptr;
-    }));
-    DWORD_PTR r = 0;
-    LRESULT ok = SendMessageTimeoutW(window, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"Environment"), SMTO_ABORTIFHUNG, 100, &r);
-    printf("direct %ld err %lu\n", (long)ok, GetLastError());
-    Sleep(500);
-    printf("file: %ls\n", systest::ReadUtf8Text(log).value_or(L"(none)").c_str());
-    ok = SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"Environment"), SMTO_ABORTIFHUNG, 100, &r);
-    printf("bcast %ld err %lu\n", (long)ok, GetLastError());
-    Sleep(500);
-    printf("file: %ls\n", systest::ReadUtf8Text(log).value_or(L"(none)").c_str());
-    ok = SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"Environment"), SMTO_NORMAL, 5000, &r);
-    printf("bcast normal %ld err %lu\n", (long)ok, GetLastError());
-    Sleep(500);
-    printf("file: %ls\n", systest::ReadUtf8Text(log).value_or(L"(none)").c_str());
 }

@@ -136,19 +136,23 @@ TEST(DeleteFileByScriptTest, AFileInUseGoesOnceItIsFreedAndThenTheScript) {
 }
 
 // Paths that a batch script reads differently from how they are written: "%" starts a variable,
-// spaces split an unquoted command line, and a character the ANSI code page lacks would become
-// a "?", a wildcard to "del" (the decoy beside it must survive).
+// spaces split an unquoted command line (the temporary directory has one), and a character the
+// ANSI code page lacks would become a "?", a wildcard to "del" (the decoy must survive).
 TEST(DeleteFileByScriptTest, PathsTheCommandInterpreterWouldMisreadAreStillDeleted) {
     TScratchFolder scratch;
     systest::MakeDir(scratch / L"temp dir");
     const TTempDirOverride temp(scratch / L"temp dir\\");
-    const std::wstring folders[] = {L"100% a%PATH%b%%", L"\u5220\u9664"};
-    systest::MakeDir(scratch / L"xy");
-    systest::WriteBytes(scratch / L"xy\\f.txt", "decoy");
-    for (const std::wstring& folder : folders) {
-        SCOPED_TRACE(Ascii(folder));
-        systest::MakeDir(scratch / folder);
-        const std::wstring file = scratch / (folder + L"\\f.txt");
+    systest::MakeDir(scratch / L"100% a%PATH%b%%");
+    systest::MakeDir(scratch / L"\u5220\u9664");
+    systest::WriteBytes(scratch / L"xy.txt", "decoy");
+    const std::wstring files[] = {
+        L"100% a%PATH%b%%\\f.txt",
+        L"\u5220\u9664.txt",
+        L"\u5220\u9664\\f.txt",
+    };
+    for (const std::wstring& name : files) {
+        SCOPED_TRACE(testing::PrintToString(name));
+        const std::wstring file = scratch / name;
         systest::WriteBytes(file, "x");
         DeleteFileByScript(file);
         EXPECT_TRUE(systest::EventuallyTrue([&] { return !PathExists(file); }));
@@ -161,5 +165,5 @@ TEST(DeleteFileByScriptTest, PathsTheCommandInterpreterWouldMisreadAreStillDelet
             return false;
         }));
     }
-    EXPECT_TRUE(PathExists(scratch / L"xy\\f.txt"));
+    EXPECT_TRUE(PathExists(scratch / L"xy.txt"));
 }

@@ -1,0 +1,136 @@
+// The archive reader over the real Windows host: attributes, times, replacing files, names
+// in the system's code pages and the message pump.
+#include "../portable/ZipTestArchive.h"
+#include "SysTestSupport.h"
+
+#include "archive/MyZip.h"
+#include "archive/Win32ZipHost.h"
+#include "sys/Error.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+using namespace ziptest;
+using systest::ReadBytes;
+using systest::TScratchFolder;
+using systest::WriteBytes;
+
+namespace {
+
+// The file's last-write time as local time on its own date.
+SYSTEMTIME LocalWriteTime(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+    SYSTEMTIME utc{}, local{};
+    FileTimeToSystemTime(&data.ftLastWriteTime, &utc);
+    SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local);
+    return local;
+}
+
+void Extract(const TScratchFolder& scratch, const std::string& zip, const std::wstring& target) {
+    WriteBytes(scratch / L"payload", zip);
+    UnzipArchive(scratch / L"payload", target, L"415263");
+}
+
+} // namespace
+
+TEST(ZipWin32HostTest, FilesGetStoredAttributesTimesAndSizes) {
+    TScratchFolder scratch;
+    const std::string big(200000, 'b');
+    Extract(scratch,
+            BuildZip({{.name = "d/", .data = "", .method = 0, .external = 0x10},
+                      {.name = "d/ro.txt", .data = "read only", .external = 0x21},
+                      {.name = "d/hidden.txt", .data = "hidden", .method = 0, .external = 0x02},
+                      {.name = "unix.txt", .data = "unix", .external = 0x81A40000},
+                      {.name = "late.txt", .data = "late", .time = (25 << 11) | (31 << 5)},
+                      {.name = "claims4g.txt", .data = "hello", .declared = 0x100000005ull},
+                      {.name = "big.bin", .data = big}}),
+            scratch / L"target\\");
+    const std::wstring target = scratch / L"target";
+    EXPECT_EQ(GetFileAttributesW((target + L"\\d\\ro.txt").c_str()),
+              DWORD{FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE});
+    EXPECT_EQ(GetFileAttributesW((target + L"\\d\\hidden.txt").c_str()), DWORD{FILE_ATTRIBUTE_HIDDEN});
+    EXPECT_EQ(GetFileAttributesW((target + L"\\unix.txt").c_str()), DWORD{FILE_ATTRIBUTE_NORMAL});
+    EXPECT_EQ(ReadBytes(target + L"\\d\\ro.txt"), "read only");
+    EXPECT_EQ(ReadBytes(target + L"\\claims4g.txt"), "hello");
+    EXPECT_EQ(ReadBytes(target + L"\\big.bin"), big);
+
+    const SYSTEMTIME t = LocalWriteTime(target + L"\\big.bin");
+    EXPECT_EQ((std::vector<int>{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond}),
+              (std::vector<int>{2024, 3, 5, 10, 20, 30}));
+    const SYSTEMTIME late = LocalWriteTime(target + L"\\late.txt");
+    EXPECT_EQ((std::vector<int>{late.wHour, late.wMinute}), (std::vector<int>{23, 31}));
+}
+
+TEST(ZipWin32HostTest, ReadOnlyAndInUseTargetsKeepTheirOldContent) {
+    TScratchFolder scratch;
+    const std::wstring target = scratch / L"target";
+    systest::MakeDir(target);
+    WriteBytes(target + L"\\plain.txt", "old plain");
+    WriteBytes(target + L"\\ro.txt", "old ro");
+    SetFileAttributesW((target + L"\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    WriteBytes(target + L"\\busy.txt", "old busy");
+    const HANDLE busy = CreateFileW((target + L"\\busy.txt").c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(busy, INVALID_HANDLE_VALUE);
+    Extract(scratch,
+            BuildZip({{.name = "plain.txt", .data = "new"},
+                      {.name = "ro.txt", .data = "new"},
+                      {.name = "busy.txt", .data = "new"},
+                      {.name = "after.txt", .data = "after"}}),
+            target);
+    CloseHandle(busy);
+    EXPECT_EQ(ReadBytes(target + L"\\plain.txt"), "new");
+    EXPECT_EQ(ReadBytes(target + L"\\ro.txt"), "old ro");
+    EXPECT_EQ(ReadBytes(target + L"\\busy.txt"), "old busy");
+    EXPECT_EQ(ReadBytes(target + L"\\after.txt"), "after");
+}
+
+TEST(ZipWin32HostTest, MissingArchiveNamesThePathAndTheSystemReason) {
+    TScratchFolder scratch;
+    try {
+        UnzipArchive(scratch / L"none.zip", scratch / L"target", L"");
+        ADD_FAILURE() << "no error";
+    } catch (const EInstallerError& e) {
+        const std::wstring prefix = L"Cannot open file \"" + (scratch / L"none.zip") + L"\". ";
+        EXPECT_TRUE(e.Message().starts_with(prefix));
+        EXPECT_GT(e.Message().size(), prefix.size());
+    }
+}
+
+TEST(ZipWin32HostTest, WaitingMessagesAreDispatchedAndAQuitIsKept) {
+    TScratchFolder scratch;
+    PostThreadMessageW(GetCurrentThreadId(), WM_APP, 0, 0);
+    PostQuitMessage(7);
+    Extract(scratch, BuildZip({{.name = "a.txt", .data = "a"}}), scratch / L"target");
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, UINT{WM_QUIT});
+    EXPECT_EQ(msg.wParam, WPARAM{7});
+    EXPECT_FALSE(PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+
+    int calls = 0;
+    TWin32ZipHost host([&] { ++calls; });
+    WriteBytes(scratch / L"payload", BuildZip({{.name = "b.txt", .data = "b"}}));
+    UnzipArchive(host, scratch / L"payload", scratch / L"target", L"");
+    EXPECT_GE(calls, 3); // the central record, the selection and the data block
+}
+
+// Run once more under LC_ALL=zh_CN.UTF-8, where the OEM and ANSI code pages are both 936.
+TEST(ZipWin32HostCodePageTest, GbkNamesWithoutTheUtf8FlagUnderCodePage936) {
+    if (GetACP() != 936 || GetOEMCP() != 936)
+        GTEST_SKIP() << "needs OEM and ANSI code page 936";
+    TScratchFolder scratch;
+    const std::wstring target = scratch / L"target";
+    // 中文目录/淺色.txt: 淺 is 9C 5C, a trail byte that looks like "\".
+    Extract(scratch,
+            BuildZip({{.name = "\xD6\xD0\xCE\xC4\xC4\xBF\xC2\xBC/", .data = "", .method = 0},
+                      {.name = "\xD6\xD0\xCE\xC4\xC4\xBF\xC2\xBC/\x9C\x5C\xC9\xAB.txt",
+                       .data = "light"},
+                      {.name = "\xB3\xCC\xD0\xF2/\xD6\xF7\xB3\xCC\xD0\xF2.exe", .data = "MZ",
+                       .method = 0}}),
+            target);
+    EXPECT_EQ(ReadBytes(target + L"\\\u4E2D\u6587\u76EE\u5F55\\\u6DFA\u8272.txt"), "light");
+    EXPECT_EQ(ReadBytes(target + L"\\\u7A0B\u5E8F\\\u4E3B\u7A0B\u5E8F.exe"), "MZ");
+}
