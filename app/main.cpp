@@ -1,6 +1,8 @@
 // Program entry: the application object, the main window and the message loop.
 
 #include "install/UntMain.h"
+#include "sys/MessageTitle.h"
+#include "sys/MyCommonFuns.h"
 #include "ui/Forms.h"
 
 #include <windows.h>
@@ -29,6 +31,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     TApplication application;
     Application = &application;
+    application.SetTitle(DefaultMessageTitle(GetExeFileName()));
+    // The system services' message boxes carry the application's title too.
+    SetMessageTitleSource([] { return Application ? Application->Title() : std::wstring(); });
     application.Initialize();
     application.MainFormOnTaskBar = true;
 

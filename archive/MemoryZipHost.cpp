@@ -91,7 +91,8 @@ std::uint32_t TMemoryZipHost::DirectoryAttributes(const std::wstring& path) cons
 std::unique_ptr<IZipInput> TMemoryZipHost::OpenArchive(const std::wstring& path) {
     const TMemoryFile* file = File(path);
     if (!file)
-        throw EInstallerError(L"Cannot open file \"" + path + L"\". The system cannot find the file specified");
+        throw EInstallerError(L"Cannot open file \"" + path +
+                              L"\". The system cannot find the file specified");
     return std::make_unique<TMemoryInput>(file->data, stamps_[Normalise(path)]);
 }
 
@@ -99,7 +100,9 @@ bool TMemoryZipHost::DirectoryExists(const std::wstring& path) {
     return directories_.count(Normalise(path)) != 0;
 }
 
-bool TMemoryZipHost::FileExists(const std::wstring& path) { return File(path) != nullptr; }
+bool TMemoryZipHost::FileExists(const std::wstring& path) {
+    return File(path) != nullptr;
+}
 
 bool TMemoryZipHost::CreateDirectories(const std::wstring& path) {
     const std::wstring key = Normalise(path);
@@ -114,10 +117,11 @@ bool TMemoryZipHost::CreateDirectories(const std::wstring& path) {
 }
 
 std::unique_ptr<IZipOutput> TMemoryZipHost::CreateOutput(const std::wstring& path,
-                                                        std::uint64_t declaredSize) {
+                                                         std::uint64_t declaredSize) {
     const std::wstring key = Normalise(path);
     const std::size_t cut = key.find_last_of(L'\\');
-    if (directories_.count(key) || (cut != std::wstring::npos && !directories_.count(key.substr(0, cut))))
+    if (directories_.count(key) ||
+        (cut != std::wstring::npos && !directories_.count(key.substr(0, cut))))
         return nullptr;
     const auto it = files_.find(key);
     if (it != files_.end() && (it->second.inUse || (it->second.attributes & 0x01) != 0))

@@ -13,10 +13,10 @@
 
 struct TMemoryFile {
     std::string data;
-    std::uint32_t attributes = 0; // as last applied
-    bool hasTime = false;         // Finish set a time
-    TDosDateTime modified;        // the time Finish was given, as stored
-    bool inUse = false;           // opening it for writing fails, as for a file in use
+    std::uint32_t attributes = 0;   // as last applied
+    bool hasTime = false;           // Finish set a time
+    TDosDateTime modified;          // the time Finish was given, as stored
+    bool inUse = false;             // opening it for writing fails, as for a file in use
     std::uint64_t declaredSize = 0; // the size CreateOutput was asked to pre-size to
 };
 

@@ -17,7 +17,8 @@ public:
         const std::string name = "CP" + std::to_string(number);
         toWide_ = iconv_open("WCHAR_T", name.c_str());
         fromWide_ = iconv_open(name.c_str(), "WCHAR_T");
-        if (toWide_ == reinterpret_cast<iconv_t>(-1) || fromWide_ == reinterpret_cast<iconv_t>(-1)) {
+        if (toWide_ == reinterpret_cast<iconv_t>(-1) ||
+            fromWide_ == reinterpret_cast<iconv_t>(-1)) {
             Close();
             throw EInstallerError(L"Code page not available: " + std::to_wstring(number));
         }
@@ -33,15 +34,15 @@ public:
     }
     std::string FromWide(std::wstring_view text) const override {
         std::string bytes;
-        Convert(fromWide_, reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t),
-                sizeof(wchar_t), bytes, "?");
+        Convert(fromWide_, reinterpret_cast<const char*>(text.data()),
+                text.size() * sizeof(wchar_t), sizeof(wchar_t), bytes, "?");
         return bytes;
     }
 
 private:
     template <typename Out>
-    static void Convert(iconv_t cd, const char* data, std::size_t length, std::size_t unit, Out& out,
-                        const typename Out::value_type* substitute) {
+    static void Convert(iconv_t cd, const char* data, std::size_t length, std::size_t unit,
+                        Out& out, const typename Out::value_type* substitute) {
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
         char* in = const_cast<char*>(data);
         std::size_t inLeft = length;

@@ -30,7 +30,8 @@ private:
 
 class TPosixInput final : public IZipInput {
 public:
-    TPosixInput(int fd, const struct stat& st) : fd_(fd), size_(static_cast<std::uint64_t>(st.st_size)) {
+    TPosixInput(int fd, const struct stat& st)
+        : fd_(fd), size_(static_cast<std::uint64_t>(st.st_size)) {
         stamp_ = static_cast<std::uint64_t>(st.st_mtim.tv_sec) * 1000000000u +
                  static_cast<std::uint64_t>(st.st_mtim.tv_nsec);
     }
@@ -139,7 +140,7 @@ bool TPosixZipHost::FileExists(const std::wstring& path) {
 
 bool TPosixZipHost::CreateDirectories(const std::wstring& path) {
     const std::string target = PosixPath(path);
-    for (std::size_t cut = target.find('/', 1); ; cut = target.find('/', cut + 1)) {
+    for (std::size_t cut = target.find('/', 1);; cut = target.find('/', cut + 1)) {
         const std::string prefix = target.substr(0, cut);
         if (!prefix.empty() && ::mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST)
             return false;
@@ -151,14 +152,15 @@ bool TPosixZipHost::CreateDirectories(const std::wstring& path) {
 }
 
 std::unique_ptr<IZipOutput> TPosixZipHost::CreateOutput(const std::wstring& path,
-                                                       std::uint64_t /*declaredSize*/) {
+                                                        std::uint64_t /*declaredSize*/) {
     const std::string target = PosixPath(path);
     int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno == EEXIST) {
         // Replace an existing file only when its mode allows writing: as root, open() alone
         // would overwrite a read-only file, which Windows refuses.
         struct stat st {};
-        if (::lstat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR) == 0)
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            (st.st_mode & S_IWUSR) == 0)
             return nullptr;
         fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     }
@@ -179,8 +181,7 @@ bool TPosixZipHost::SetAttributes(const std::wstring& path, std::uint32_t attrib
         return true;
     const std::string target = PosixPath(path);
     struct stat st {};
-    return ::stat(target.c_str(), &st) == 0 &&
-           ::chmod(target.c_str(), st.st_mode & 07555) == 0;
+    return ::stat(target.c_str(), &st) == 0 && ::chmod(target.c_str(), st.st_mode & 07555) == 0;
 }
 
 void TPosixZipHost::ClearReadOnly(const std::wstring& path) {

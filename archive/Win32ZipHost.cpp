@@ -152,7 +152,13 @@ bool TWin32ZipHost::CreateDirectories(const std::wstring& path) {
 }
 
 std::unique_ptr<IZipOutput> TWin32ZipHost::CreateOutput(const std::wstring& path,
-                                                       std::uint64_t declaredSize) {
+                                                        std::uint64_t declaredSize) {
+    // Windows refuses to replace these with CREATE_ALWAYS; Wine run as root does not, so the
+    // rule is applied here for both.
+    const DWORD existing = GetFileAttributesW(path.c_str());
+    if (existing != INVALID_FILE_ATTRIBUTES &&
+        (existing & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0)
+        return nullptr;
     THandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file)
@@ -167,7 +173,9 @@ std::unique_ptr<IZipOutput> TWin32ZipHost::CreateOutput(const std::wstring& path
     return std::make_unique<TWin32Output>(std::move(file), presized);
 }
 
-bool TWin32ZipHost::RemoveFile(const std::wstring& path) { return DeleteFileW(path.c_str()) != 0; }
+bool TWin32ZipHost::RemoveFile(const std::wstring& path) {
+    return DeleteFileW(path.c_str()) != 0;
+}
 
 bool TWin32ZipHost::SetAttributes(const std::wstring& path, std::uint32_t attributes,
                                   bool /*isDirectory*/) {
@@ -181,9 +189,13 @@ void TWin32ZipHost::ClearReadOnly(const std::wstring& path) {
         SetFileAttributesW(path.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
 }
 
-const ICodePage& TWin32ZipHost::OemCodePage() { return ::OemCodePage(); }
+const ICodePage& TWin32ZipHost::OemCodePage() {
+    return ::OemCodePage();
+}
 
-const ICodePage& TWin32ZipHost::AnsiCodePage() { return ::AnsiCodePage(); }
+const ICodePage& TWin32ZipHost::AnsiCodePage() {
+    return ::AnsiCodePage();
+}
 
 void TWin32ZipHost::ProcessMessages() {
     if (pump_) {

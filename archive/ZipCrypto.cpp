@@ -26,8 +26,8 @@ void TZipCryptoKeys::Update(unsigned char plain) {
 void TZipCryptoKeys::Decrypt(unsigned char* data, std::size_t length) {
     for (std::size_t i = 0; i < length; ++i) {
         const std::uint32_t temp = (key2_ & 0xFFFF) | 2;
-        const auto plain =
-            static_cast<unsigned char>(data[i] ^ static_cast<unsigned char>((temp * (temp ^ 1)) >> 8));
+        const auto plain = static_cast<unsigned char>(
+            data[i] ^ static_cast<unsigned char>((temp * (temp ^ 1)) >> 8));
         Update(plain);
         data[i] = plain;
     }

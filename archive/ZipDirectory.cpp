@@ -21,22 +21,23 @@ constexpr std::uint64_t kExeStubSize = 14000;
 // Reads through one large buffer; a window is refilled whenever a request falls outside it.
 class TBufferedInput {
 public:
-    TBufferedInput(IZipInput& input, std::vector<unsigned char>& buffer)
-        : input_(input), buffer_(buffer) {}
+    TBufferedInput(IZipInput& input, unsigned char* buffer, std::size_t size)
+        : input_(input), buffer_(buffer), size_(size) {}
 
     // Returns `length` bytes at `offset`, valid until the next call; null when the file
     // ends first. `length` must not exceed the buffer.
     const unsigned char* Peek(std::uint64_t offset, std::size_t length) {
         if (offset >= start_ && offset - start_ + length <= filled_)
-            return buffer_.data() + (offset - start_);
+            return buffer_ + (offset - start_);
         start_ = offset;
-        filled_ = input_.ReadAt(offset, buffer_.data(), buffer_.size());
-        return length <= filled_ ? buffer_.data() : nullptr;
+        filled_ = input_.ReadAt(offset, buffer_, size_);
+        return length <= filled_ ? buffer_ : nullptr;
     }
 
 private:
     IZipInput& input_;
-    std::vector<unsigned char>& buffer_;
+    unsigned char* buffer_;
+    std::size_t size_;
     std::uint64_t start_ = 0;
     std::size_t filled_ = 0;
 };
@@ -139,7 +140,8 @@ bool TZipReader::FindEndRecord(IZipInput& input) {
     const std::uint64_t size = input.Size();
     if (size < kEndCentralSize)
         return false;
-    const std::size_t span = static_cast<std::size_t>(std::min<std::uint64_t>(size, kEndSearchSpan));
+    const std::size_t span =
+        static_cast<std::size_t>(std::min<std::uint64_t>(size, kEndSearchSpan));
     std::vector<unsigned char> tail(span);
     const std::uint64_t tailStart = size - span;
     if (input.ReadAt(tailStart, tail.data(), span) != span)
@@ -190,7 +192,7 @@ bool TZipReader::FindEndRecord(IZipInput& input) {
 }
 
 bool TZipReader::ReadCentralDirectory(IZipInput& input) {
-    TBufferedInput reader(input, inBuffer_);
+    TBufferedInput reader(input, inBuffer_.data(), inBuffer_.size());
     const bool flexibleOem = OEMConvert == TOEMConvert::oemFlexible;
     // Parses the record at `pos`; on success moves `pos` past it.
     auto readRecord = [&](std::uint64_t& pos, TZipHeaderInfo& entry) {
@@ -239,11 +241,11 @@ bool TZipReader::ReadCentralDirectory(IZipInput& input) {
         previousExtra = entry.extraLength;
         entries_.push_back(std::move(entry));
     }
-    std::stable_sort(entries_.begin(), entries_.end(),
-                     [](const TZipHeaderInfo& a, const TZipHeaderInfo& b) {
-                         return a.diskStart != b.diskStart ? a.diskStart < b.diskStart
-                                                           : a.localHeaderOffset < b.localHeaderOffset;
-                     });
+    std::stable_sort(
+        entries_.begin(), entries_.end(), [](const TZipHeaderInfo& a, const TZipHeaderInfo& b) {
+            return a.diskStart != b.diskStart ? a.diskStart < b.diskStart
+                                              : a.localHeaderOffset < b.localHeaderOffset;
+        });
     for (std::size_t i = 1; i < entries_.size(); ++i)
         if (entries_[i].diskStart == entries_[i - 1].diskStart &&
             entries_[i].localHeaderOffset == entries_[i - 1].localHeaderOffset)
@@ -256,7 +258,7 @@ void TZipReader::FallbackScan(IZipInput& input) {
     usedFallback_ = true;
     const std::uint64_t size = input.Size();
     const bool flexibleOem = OEMConvert == TOEMConvert::oemFlexible;
-    TBufferedInput reader(input, inBuffer_);
+    TBufferedInput reader(input, inBuffer_.data(), inBuffer_.size());
 
     // The first local header signature from the start (or after a stub).
     std::uint64_t pos = EndsWithExe(zipName_) ? kExeStubSize : 0;

@@ -22,7 +22,7 @@ TDosDateTime SanitiseDosDateTime(TDosDateTime stored) {
 }
 
 TDosCalendar DosToCalendar(TDosDateTime value) {
-    return TDosCalendar{1980 + ((value.date >> 9) & 0x7F), (value.date >> 5) & 0x0F,
-                        value.date & 0x1F,                 (value.time >> 11) & 0x1F,
-                        (value.time >> 5) & 0x3F,          (value.time & 0x1F) * 2};
+    return TDosCalendar{
+        1980 + ((value.date >> 9) & 0x7F), (value.date >> 5) & 0x0F, value.date & 0x1F,
+        (value.time >> 11) & 0x1F,         (value.time >> 5) & 0x3F, (value.time & 0x1F) * 2};
 }

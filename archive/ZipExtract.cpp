@@ -21,9 +21,15 @@ constexpr std::size_t kOutBufferSize = 1024 * 1024;
 // Deflate cannot expand data by more than this factor; no file is pre-sized beyond it.
 constexpr std::uint64_t kMaxDeflateRatio = 1032;
 
-[[noreturn]] void ThrowPrematureEnd() { throw EInstallerError(L"Premature end of file reached"); }
-[[noreturn]] void ThrowInflateError() { throw EInstallerError(L"error"); }
-[[noreturn]] void ThrowWriteError() { throw EInstallerError(L"Cant write uncompressed file"); }
+[[noreturn]] void ThrowPrematureEnd() {
+    throw EInstallerError(L"Premature end of file reached");
+}
+[[noreturn]] void ThrowInflateError() {
+    throw EInstallerError(L"error");
+}
+[[noreturn]] void ThrowWriteError() {
+    throw EInstallerError(L"Cant write uncompressed file");
+}
 
 std::wstring StripTrailingSeparator(const std::wstring& path) {
     if (!path.empty() && (path.back() == L'\\' || path.back() == L'/'))
@@ -64,7 +70,9 @@ void TZipReader::SetZipName(const std::wstring& path) {
     usedFallback_ = false;
 }
 
-void TZipReader::SetDestDir(const std::wstring& path) { destDir_ = StripTrailingSeparator(path); }
+void TZipReader::SetDestDir(const std::wstring& path) {
+    destDir_ = StripTrailingSeparator(path);
+}
 
 void TZipReader::Pump() {
     if (DoProcessMessages)
@@ -118,8 +126,8 @@ bool TZipReader::ExtractFile(IZipInput& input, const TZipHeaderInfo& entry,
                              const std::wstring& path) {
     // An entry the reader cannot decode leaves no file at all: a pre-sized, zero-filled file
     // would otherwise pass as extracted when its stored CRC-32 is 0.
-    if (entry.IsAes() || (entry.compressionMethod != kMethodStored &&
-                          entry.compressionMethod != kMethodDeflated))
+    if (entry.IsAes() ||
+        (entry.compressionMethod != kMethodStored && entry.compressionMethod != kMethodDeflated))
         return false;
 
     unsigned char local[kLocalHeaderSize];

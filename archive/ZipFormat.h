@@ -66,7 +66,7 @@ struct TZipHeaderInfo {
     std::uint16_t versionNeeded = 0;
     std::uint16_t flags = 0;
     std::uint16_t compressionMethod = 0;
-    TDosDateTime modified;      // sanitised: every field within its valid range
+    TDosDateTime modified;        // sanitised: every field within its valid range
     std::uint16_t storedTime = 0; // the DOS time as stored, for the password check
     std::uint32_t crc32 = 0;
     std::uint64_t compressedSize = 0;

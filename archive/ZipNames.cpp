@@ -12,17 +12,23 @@ bool IsAscii(std::string_view bytes) {
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
+char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return AsciiLower(x) == AsciiLower(y);
+           });
+}
 
-wchar_t WideUpper(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 32) : c; }
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+wchar_t WideUpper(wchar_t c) {
+    return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 32) : c;
+}
 
 // Windows opens a device for these names in any folder, with or without an extension.
 bool IsDeviceName(std::wstring_view component) {
@@ -49,9 +55,8 @@ bool IsUnsafeComponent(std::wstring_view component) {
 
 } // namespace
 
-std::wstring DecodeEntryName(std::string_view raw, std::uint16_t flags,
-                             std::uint16_t versionMadeBy, bool flexibleOem, const ICodePage& oem,
-                             const ICodePage& ansi) {
+std::wstring DecodeEntryName(std::string_view raw, std::uint16_t flags, std::uint16_t versionMadeBy,
+                             bool flexibleOem, const ICodePage& oem, const ICodePage& ansi) {
     // ASCII reads the same in every system code page and in UTF-8.
     if (IsAscii(raw))
         return std::wstring(raw.begin(), raw.end());

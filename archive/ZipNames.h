@@ -12,9 +12,8 @@
 // with `flexibleOem`, and unless `versionMadeBy` has all of the bits 0x0B00 set, the bytes
 // are OEM text when the OEM -> ANSI -> OEM round trip gives them back (ASCII case ignored);
 // otherwise they are decoded as UTF-8, invalid sequences becoming U+FFFD.
-std::wstring DecodeEntryName(std::string_view raw, std::uint16_t flags,
-                             std::uint16_t versionMadeBy, bool flexibleOem, const ICodePage& oem,
-                             const ICodePage& ansi);
+std::wstring DecodeEntryName(std::string_view raw, std::uint16_t flags, std::uint16_t versionMadeBy,
+                             bool flexibleOem, const ICodePage& oem, const ICodePage& ansi);
 
 // Decodes the UTF-8 text of a Unicode path extra field, with "/" turned into "\".
 std::wstring DecodeUnicodePathName(std::string_view utf8);

@@ -69,9 +69,9 @@ private:
     void FallbackScan(IZipInput& input);
     bool ExtractEntry(IZipInput& input, const TZipHeaderInfo& entry);
     bool ExtractFile(IZipInput& input, const TZipHeaderInfo& entry, const std::wstring& path);
-    TDecodeResult Decompress(IZipInput& input, const TZipHeaderInfo& entry,
-                             std::uint64_t dataStart, std::uint64_t dataSize,
-                             class TZipCryptoKeys* keys, IZipOutput& output);
+    TDecodeResult Decompress(IZipInput& input, const TZipHeaderInfo& entry, std::uint64_t dataStart,
+                             std::uint64_t dataSize, class TZipCryptoKeys* keys,
+                             IZipOutput& output);
     void Pump();
 
     IZipHost& host_;
@@ -83,9 +83,17 @@ private:
     bool incomplete_ = false;
     bool usedFallback_ = false;
     std::uint64_t stamp_ = 0;
-    // Reused for every entry, so memory does not grow with the archive.
-    std::vector<unsigned char> inBuffer_;
-    std::vector<unsigned char> outBuffer_;
+    // Reused for every entry, so memory does not grow with the archive; left uninitialised,
+    // since every byte is written before it is read.
+    struct TByteBuffer {
+        explicit TByteBuffer(std::size_t n) : bytes(new unsigned char[n]), length(n) {}
+        unsigned char* data() const { return bytes.get(); }
+        std::size_t size() const { return length; }
+        std::unique_ptr<unsigned char[]> bytes;
+        std::size_t length;
+    };
+    TByteBuffer inBuffer_;
+    TByteBuffer outBuffer_;
     struct TInflater;
     std::unique_ptr<TInflater> inflater_;
 };

@@ -2,6 +2,7 @@
 
 #include "install/ExitCodes.h"
 #include "sys/Error.h"
+#include "sys/MessageTitle.h"
 #include "sys/MyCommonFuns.h"
 
 #include <shellapi.h>
@@ -89,8 +90,10 @@ void TFrmCommInst::FormCreate(TObject*) {
         Application->ShowMainForm = false;
         // Under a deployment service nobody can answer a message box, and one would hang the
         // run forever: there the exit code alone reports a failure.
-        if (!WindowStationIsVisible())
+        if (!WindowStationIsVisible()) {
             Application->SuppressMessageBoxes = true;
+            SetMessageBoxesSuppressed(true);
+        }
         // The silent-install timer is switched on only once start-up has gone through, so
         // that it can never fire inside one of start-up's message boxes.
     }

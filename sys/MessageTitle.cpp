@@ -5,12 +5,17 @@
 namespace {
 
 TMessageTitleSource titleSource = nullptr;
+bool boxesSuppressed = false;
 
 } // namespace
 
 void SetMessageTitleSource(TMessageTitleSource source) {
     titleSource = source;
 }
+
+void SetMessageBoxesSuppressed(bool suppressed) { boxesSuppressed = suppressed; }
+
+bool MessageBoxesSuppressed() { return boxesSuppressed; }
 
 std::wstring MessageTitle() {
     if (titleSource)

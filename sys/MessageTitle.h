@@ -10,6 +10,10 @@ using TMessageTitleSource = std::wstring (*)();
 // Makes `source` the title of later boxes; nullptr goes back to the default title.
 void SetMessageTitleSource(TMessageTitleSource source);
 
+// While suppressed, the system services show no message boxes (nobody could answer them).
+void SetMessageBoxesSuppressed(bool suppressed);
+bool MessageBoxesSuppressed();
+
 // The title from the source set last, else DefaultMessageTitle of the running executable.
 std::wstring MessageTitle();
 

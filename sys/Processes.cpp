@@ -161,6 +161,8 @@ DWORD RunProcessVia(TProcessStart start, const std::wstring& commandLine, bool k
 }
 
 void ShowErrorCode(int code) {
+    if (MessageBoxesSuppressed())
+        return;
     // No owner, as with the application's hidden window: the main window stays usable.
     MessageBoxW(nullptr, std::to_wstring(code).c_str(), MessageTitle().c_str(),
                 MB_OK | MB_ICONINFORMATION);

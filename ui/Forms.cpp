@@ -14,14 +14,6 @@ std::wstring ErrorTextForDisplay(const std::wstring& message) {
     return message;
 }
 
-std::wstring DefaultApplicationTitle(const std::wstring& modulePath) {
-    std::wstring name = modulePath.substr(modulePath.find_last_of(L"\\:/") + 1);
-    name = name.substr(0, name.find(L'.'));
-    if (name.size() > 1)
-        CharLowerBuffW(name.data() + 1, static_cast<DWORD>(name.size() - 1));
-    return name;
-}
-
 bool WindowStationIsVisible() {
     USEROBJECTFLAGS flags{};
     HWINSTA station = GetProcessWindowStation();
@@ -78,11 +70,7 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 // ---- TApplication
 
-TApplication::TApplication() {
-    wchar_t path[MAX_PATH * 4];
-    DWORD n = GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
-    title_ = DefaultApplicationTitle(std::wstring(path, n));
-}
+TApplication::TApplication() = default;
 
 void TApplication::Initialize() {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);

@@ -35,8 +35,8 @@ public:
     // picture decoder. Call once before any form is created.
     void Initialize();
 
-    // The title of message boxes. Until the settings set it: the executable's file name up to
-    // its first ".", every character after the first in lower case.
+    // The title of message boxes; the program sets the default (the executable's file name up
+    // to its first ".", every character after the first in lower case) at start.
     const std::wstring& Title() const { return title_; }
     void SetTitle(const std::wstring& title) { title_ = title; }
 
@@ -80,5 +80,3 @@ std::wstring ErrorTextForDisplay(const std::wstring& message);
 // True when the process's window station is visible, that is, when a user can see and answer
 // a message box; false under a service's invisible window station.
 bool WindowStationIsVisible();
-// The default application title for a module file path.
-std::wstring DefaultApplicationTitle(const std::wstring& modulePath);

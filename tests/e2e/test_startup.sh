@@ -58,7 +58,8 @@ assert_file_exists "$program_files/产品 Startup" "default target folder"
 e2e_screenshot install-page.png
 wt close --exe setup.exe >/dev/null
 e2e_wait_exit
-assert_eq 0 "$E2E_STATUS" "exit status after closing"
+# Closed before installing: 1602, of which wine passes on the low 8 bits.
+assert_eq $((1602 % 256)) "$E2E_STATUS" "exit status after closing"
 
 e2e_step "named unin.exe: uninstall page, no folder created; Unin.exe installs"
 cp "$OUT_DIR/setup.exe" "$dir/unin.exe"

@@ -113,8 +113,8 @@ std::string ReadAll(const fs::path& path) {
 }
 
 std::string CrcHex(const std::string& data) {
-    const auto crc = crc32(0, reinterpret_cast<const Bytef*>(data.data()),
-                           static_cast<uInt>(data.size()));
+    const auto crc =
+        crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size()));
     char text[9];
     std::snprintf(text, sizeof text, "%08lx", static_cast<unsigned long>(crc));
     return text;
@@ -132,8 +132,7 @@ std::wstring HostPath(const std::string& utf8) {
 }
 
 // Runs the extraction and returns "ok" or "error:<message>".
-template <typename Run>
-std::string Outcome(Run run) {
+template <typename Run> std::string Outcome(Run run) {
     try {
         run();
         return "ok";

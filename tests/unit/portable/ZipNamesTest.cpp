@@ -19,11 +19,13 @@ TEST(ZipNamesTest, NamesAreDecodedByFlagMadeByAndRoundTrip) {
     };
     const Case cases[] = {
         {"ASCII", "dir\\a.txt", 0, 20, true, *cp437, *cp1252, L"dir\\a.txt"},
-        {"OEM 437 survives the round trip", "\x81" "ber.txt", 0, 20, true, *cp437, *cp1252,
-         L"\u00FCber.txt"},
+        {"OEM 437 survives the round trip",
+         "\x81"
+         "ber.txt",
+         0, 20, true, *cp437, *cp1252, L"\u00FCber.txt"},
         {"UTF-8 flag", "\xC3\xA9t\xC3\xA9", 0x0800, 20, true, *cp437, *cp1252, L"\u00E9t\u00E9"},
-        {"raw UTF-8, lossy under 437", "\xE8\xAF\xB4\xE6\x98\x8E.txt", 0, 20, true, *cp437,
-         *cp1252, L"\u8BF4\u660E.txt"},
+        {"raw UTF-8, lossy under 437", "\xE8\xAF\xB4\xE6\x98\x8E.txt", 0, 20, true, *cp437, *cp1252,
+         L"\u8BF4\u660E.txt"},
         {"raw UTF-8 read as GBK under 936", "\xE8\xAF\xB4\xE6\x98\x8E", 0, 20, true, *cp936, *cp936,
          L"\u7487\u5B58\u69D1"},
         {"GBK with a 0x5C trail byte", "\xD6\xD0\xCE\xC4\\\x9C\\\xC9\xAB.txt", 0, 20, true, *cp936,
@@ -67,7 +69,8 @@ TEST(ZipNamesTest, StoredDosTimesAreClamped) {
         {"valid", dos(2024, 3, 5, 10, 20, 15), dos(2024, 3, 5, 10, 20, 15)},
         {"hour 25", dos(2024, 3, 5, 25, 31, 0), dos(2024, 3, 5, 23, 31, 0)},
         {"month 0, day 0", dos(2024, 0, 0, 10, 20, 15), dos(2024, 1, 1, 10, 20, 15)},
-        {"month 15, minute 63, seconds 62", dos(2024, 15, 5, 1, 63, 31), dos(2024, 12, 5, 1, 59, 29)},
+        {"month 15, minute 63, seconds 62", dos(2024, 15, 5, 1, 63, 31),
+         dos(2024, 12, 5, 1, 59, 29)},
         {"year 2107", dos(2107, 6, 6, 0, 0, 0), dos(2099, 6, 6, 0, 0, 0)},
     };
     for (const Case& c : cases) {

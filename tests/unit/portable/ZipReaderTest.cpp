@@ -105,7 +105,11 @@ TEST_F(ZipReaderTest, EntriesThatCannotBeExtractedLeaveNoFileAndTheRestGoesOn) {
         {"bzip2 with CRC 0", {.name = "bz.txt", .data = data, .method = 12, .crc = 0}},
         {"unknown method", {.name = "m200.txt", .data = data, .method = 200}},
         {"AES, real method deflate",
-         {.name = "aes.txt", .data = data, .method = 99, .flags = 1, .crc = 0,
+         {.name = "aes.txt",
+          .data = data,
+          .method = 99,
+          .flags = 1,
+          .crc = 0,
           .centralExtra = AesExtra(8)}},
         {"wrong password", {.name = "secret.txt", .data = data, .password = "12345678"}},
         {"more data than declared, stored",
@@ -125,11 +129,13 @@ TEST_F(ZipReaderTest, EntriesThatCannotBeExtractedLeaveNoFileAndTheRestGoesOn) {
 }
 
 TEST_F(ZipReaderTest, NamesLeadingOutsideTheRootAreSkipped) {
-    const char* unsafe[] = {"../evil1.txt",  "ok/../../evil2.txt", "/abs/evil3.txt",
-                            "C:/evil4.txt",  "C:evil5.txt",        "\\\\server\\share\\e6.txt",
-                            "ok/sub/../in.txt", "ok/.../e7.txt",   "ok/.. /e8.txt",
-                            "file.txt:stream", "ok/CON",           "nul.txt",
-                            "ok/com1.log",   "a\x01.txt"};
+    const char* unsafe[] = {"../evil1.txt",     "ok/../../evil2.txt",
+                            "/abs/evil3.txt",   "C:/evil4.txt",
+                            "C:evil5.txt",      "\\\\server\\share\\e6.txt",
+                            "ok/sub/../in.txt", "ok/.../e7.txt",
+                            "ok/.. /e8.txt",    "file.txt:stream",
+                            "ok/CON",           "nul.txt",
+                            "ok/com1.log",      "a\x01.txt"};
     std::vector<TEntry> entries;
     for (const char* name : unsafe)
         entries.push_back({.name = name, .data = name});
@@ -146,10 +152,10 @@ TEST_F(ZipReaderTest, NamesLeadingOutsideTheRootAreSkipped) {
 
 TEST_F(ZipReaderTest, TraditionalEncryptionChecksAgainstCrcOrTime) {
     const std::string data = Text(70000);
-    Extract(BuildZip({{.name = "crc-check.txt", .data = data, .password = "415263"},
-                      {.name = "time-check.bin", .data = data, .method = 0, .flags = 8,
-                       .password = "415263"},
-                      {.name = "wrong.txt", .data = data, .password = "other"}}));
+    Extract(BuildZip(
+        {{.name = "crc-check.txt", .data = data, .password = "415263"},
+         {.name = "time-check.bin", .data = data, .method = 0, .flags = 8, .password = "415263"},
+         {.name = "wrong.txt", .data = data, .password = "other"}}));
     const std::map<std::wstring, std::string> expected = {{L"crc-check.txt", data},
                                                           {L"time-check.bin", data}};
     EXPECT_EQ(Written(), expected);
@@ -209,8 +215,8 @@ TEST_F(ZipReaderTest, CorruptOrTruncatedArchivesRaiseTheirMessages) {
     std::string badDeflate = BuildZip({{.name = "a.txt", .data = "x", .compressed = "\xFF\xFF"}});
     const std::string noEnd = good.substr(0, good.size() - 22);
     // A central directory that names data lying beyond the end of the file.
-    std::string pastEnd = BuildZip({{.name = "r.bin", .data = Text(100), .method = 0,
-                                     .compressed = std::string(100, 'z')}});
+    std::string pastEnd = BuildZip(
+        {{.name = "r.bin", .data = Text(100), .method = 0, .compressed = std::string(100, 'z')}});
     const std::size_t sizeField = pastEnd.find("PK\x01\x02") + 20;
     pastEnd[sizeField + 2] = '\x10'; // compressed size + 1 MiB
     std::string notZip(300, '\x11');
@@ -245,7 +251,8 @@ TEST_F(ZipReaderTest, FullDiskAndMissingArchiveRaiseTheirMessages) {
         UnzipArchive(host, L"M:\\missing.zip", kRoot, L"");
         ADD_FAILURE() << "no error";
     } catch (const EInstallerError& e) {
-        EXPECT_TRUE(e.Message().starts_with(L"Cannot open file \"M:\\missing.zip\". ")) << e.Message().size();
+        EXPECT_TRUE(e.Message().starts_with(L"Cannot open file \"M:\\missing.zip\". "))
+            << e.Message().size();
     }
 }
 
@@ -273,8 +280,8 @@ TEST_F(ZipReaderTest, DuplicateNameKeepsTheLastGoodCopyOrNone) {
 }
 
 TEST_F(ZipReaderTest, MessagesArePumpedWhileReadingAndOnlyWhenAsked) {
-    const std::string zip = BuildZip({{.name = "a.txt", .data = Text(2 << 20)},
-                                      {.name = "b.txt", .data = "b"}});
+    const std::string zip =
+        BuildZip({{.name = "a.txt", .data = Text(2 << 20)}, {.name = "b.txt", .data = "b"}});
     for (const bool pump : {true, false}) {
         host = TMemoryZipHost(CodePage(437), CodePage(1252));
         host.AddFile(kArchive, zip);
@@ -287,7 +294,7 @@ TEST_F(ZipReaderTest, MessagesArePumpedWhileReadingAndOnlyWhenAsked) {
         reader.SetDestDir(kRoot);
         EXPECT_EQ(reader.UnZip(), 2);
         if (pump) {
-            EXPECT_EQ(afterDirectory, 2u); // one per central record
+            EXPECT_EQ(afterDirectory, 2u);                   // one per central record
             EXPECT_GE(host.PumpCount(), afterDirectory + 4); // entries and compressed blocks
         } else {
             EXPECT_EQ(host.PumpCount(), 0u);

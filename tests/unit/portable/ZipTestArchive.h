@@ -19,27 +19,27 @@ constexpr std::uint16_t kDate = 0x5865;
 constexpr std::uint16_t kTime = 0x528F;
 
 struct TEntry {
-    std::string name;                       // stored name bytes
-    std::string data;                       // uncompressed content
-    std::uint16_t method = 8;               // 0 stored, 8 deflated, anything else as is
+    std::string name;         // stored name bytes
+    std::string data;         // uncompressed content
+    std::uint16_t method = 8; // 0 stored, 8 deflated, anything else as is
     std::uint16_t flags = 0;
-    std::uint16_t madeBy = 20;              // version made by (host 0, version 2.0)
+    std::uint16_t madeBy = 20; // version made by (host 0, version 2.0)
     std::uint16_t date = kDate, time = kTime;
     std::uint32_t external = 0;
-    std::optional<std::uint32_t> crc;       // stored CRC-32 instead of the real one
-    std::optional<std::uint64_t> declared;  // stored uncompressed size instead of the real one
-    std::optional<std::string> compressed;  // stored data instead of the compressed content
+    std::optional<std::uint32_t> crc;      // stored CRC-32 instead of the real one
+    std::optional<std::uint64_t> declared; // stored uncompressed size instead of the real one
+    std::optional<std::string> compressed; // stored data instead of the compressed content
     std::string centralExtra, localExtra;
-    std::string password;                   // non-empty: traditional encryption
-    bool zip64 = false;                     // sizes and offset through the ZIP64 extra field
+    std::string password; // non-empty: traditional encryption
+    bool zip64 = false;   // sizes and offset through the ZIP64 extra field
 };
 
 struct TOptions {
-    bool zip64End = false;                  // ZIP64 end record and locator, saturated end record
-    std::string prefix;                     // bytes in front of the first local header
+    bool zip64End = false; // ZIP64 end record and locator, saturated end record
+    std::string prefix;    // bytes in front of the first local header
     std::optional<std::uint64_t> centralOffset; // stored central directory offset
     std::string comment;
-    bool duplicateFirstOffset = false;      // every central record names the first local header
+    bool duplicateFirstOffset = false; // every central record names the first local header
 };
 
 inline void Put16(std::string& s, std::uint32_t v) {
@@ -146,8 +146,8 @@ inline std::string BuildZip(const std::vector<TEntry>& entries, const TOptions& 
     std::uint64_t firstOffset = zip.size();
     for (const TEntry& e : entries) {
         const std::uint32_t crc = e.crc.value_or(Crc(e.data));
-        std::string payload = e.compressed ? *e.compressed
-                                           : (e.method == 8 ? RawDeflate(e.data) : e.data);
+        std::string payload =
+            e.compressed ? *e.compressed : (e.method == 8 ? RawDeflate(e.data) : e.data);
         std::uint16_t flags = e.flags;
         if (!e.password.empty()) {
             flags |= 1;
@@ -194,9 +194,8 @@ inline std::string BuildZip(const std::vector<TEntry>& entries, const TOptions& 
         Put16(central, 0); // internal attributes
         Put32(central, e.external);
         Put32(central, e.zip64 ? 0xFFFFFFFF
-                               : static_cast<std::uint32_t>(options.duplicateFirstOffset
-                                                                ? firstOffset
-                                                                : offset));
+                               : static_cast<std::uint32_t>(
+                                     options.duplicateFirstOffset ? firstOffset : offset));
         central += e.name + centralExtra;
     }
     const std::uint64_t centralOffset = options.centralOffset.value_or(zip.size());

@@ -1,6 +1,7 @@
 // The application object: the error text rule, the default title, and processing pending
 // messages without losing a quit request.
 
+#include "sys/MessageTitle.h"
 #include "ui/Forms.h"
 
 #include <gtest/gtest.h>
@@ -34,7 +35,7 @@ TEST(ApplicationTest, DefaultTitleIsTheFileNameUpToItsFirstDot) {
         {L"C:\\x\\NoExtension", L"Noextension"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(DefaultApplicationTitle(c.path), c.title) << "for " << c.path;
+        EXPECT_EQ(DefaultMessageTitle(c.path), c.title) << "for " << c.path;
 }
 
 namespace {

@@ -120,8 +120,8 @@ TEST(RunProcessTest, LowIntegrityUnlessKept) {
         SCOPED_TRACE(keep ? "kept" : "lowered");
         const std::wstring report = scratch / L"report.txt";
         RunProcessVia(TProcessStart::ThroughToken,
-                      systest::FixtureCommand(L"process_probe.exe", L"\"" + report + L"\" 0"),
-                      keep, false, L"", true);
+                      systest::FixtureCommand(L"process_probe.exe", L"\"" + report + L"\" 0"), keep,
+                      false, L"", true);
         EXPECT_EQ(ReadReport(report)[L"integrity"],
                   std::to_wstring(keep ? TokenIntegrity(own) : SECURITY_MANDATORY_LOW_RID));
     }
@@ -163,4 +163,37 @@ TEST(LateBoundAdvapiTest, ConvertsTheLowIntegritySid) {
     LocalFree(sid);
     sid = nullptr;
     EXPECT_FALSE(CallConvertStringSidToSid(L"not a sid", &sid));
+}
+
+// The shell starts a script in the script's own folder for ShellOpenFile, and in the caller's
+// current directory for OpenDocument.
+TEST(ShellOpenTest, ScriptsStartInTheirFolderOrInTheCurrentOne) {
+    TScratchFolder scratch;
+    systest::MakeDir(scratch / L"scripts");
+    systest::MakeDir(scratch / L"current");
+    const struct {
+        void (*open)(const std::wstring&);
+        const wchar_t* script;
+        std::wstring expected;
+    } cases[] = {
+        {ShellOpenFile, L"open file.bat", scratch / L"scripts"},
+        {OpenDocument, L"open document.bat", scratch / L"current"},
+    };
+    const std::wstring original = systest::CurrentDir();
+    ASSERT_TRUE(SetCurrentDirectoryW((scratch / L"current").c_str()));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.script)));
+        const std::wstring script = scratch / (std::wstring(L"scripts\\") + c.script);
+        const std::wstring output = scratch / (std::wstring(c.script) + L".txt");
+        systest::WriteBytes(script, "@cd > \"" + std::string(output.begin(), output.end()) +
+                                        "\"\r\n@exit\r\n");
+        c.open(script);
+        EXPECT_TRUE(systest::EventuallyTrue([&] {
+            const std::optional<std::string> text = systest::ReadBytes(output);
+            return text && text->find("\r\n") != std::string::npos;
+        }));
+        EXPECT_EQ(systest::ReadBytes(output).value_or(""),
+                  std::string(c.expected.begin(), c.expected.end()) + "\r\n");
+    }
+    SetCurrentDirectoryW(original.c_str());
 }

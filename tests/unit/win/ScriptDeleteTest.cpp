@@ -1,5 +1,6 @@
 #include "sys/MyCommonFuns.h"
 
+#include "sys/Error.h"
 #include "ChildProcess.h"
 #include "SysTestSupport.h"
 
@@ -85,6 +86,15 @@ TEST(DeleteFileByScriptTest, AMissingFileWritesNothing) {
     EXPECT_EQ(TempListing(), before);
 }
 
+TEST(DeleteFileByScriptTest, AScriptThatCannotBeWrittenIsAnErrorAndTheFileStays) {
+    TScratchFolder scratch;
+    const std::wstring file = scratch / L"kept.txt";
+    systest::WriteBytes(file, "x");
+    const TTempDirOverride temp(scratch / L"no such folder\\");
+    EXPECT_THROW(DeleteFileByScript(file), EInOutError);
+    EXPECT_TRUE(PathExists(file));
+}
+
 TEST(DeleteFileByScriptTest, AFileInUseGoesOnceItIsFreedAndThenTheScript) {
     TScratchFolder scratch;
     const std::wstring file = scratch / L"in use.txt";
@@ -166,4 +176,18 @@ TEST(DeleteFileByScriptTest, PathsTheCommandInterpreterWouldMisreadAreStillDelet
         }));
     }
     EXPECT_TRUE(PathExists(scratch / L"xy.txt"));
+}
+
+// Deletes the running test program, so it is disabled here; tests/e2e/test_self_delete.sh runs
+// it in a copy of the program and checks that the copy goes once it has ended.
+TEST(DeleteSelfTest, DISABLED_TheRunningProgramGoesAfterItEnds) {
+    const std::set<std::wstring> before = TempListing();
+    DeleteSelf();
+    const std::set<std::wstring> added = Added(before, TempListing());
+    ASSERT_EQ(added.size(), 1u);
+    EXPECT_TRUE(IsScriptName(*added.begin()));
+    // The program is still running, so its file is still there.
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    EXPECT_TRUE(PathExists(self));
 }
