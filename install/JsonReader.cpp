@@ -680,6 +680,12 @@ void AppendJson(std::wstring& out, const TJsonValue& value) {
 
 } // namespace
 
+std::wstring JsonQuote(const std::wstring& text) {
+    std::wstring out;
+    AppendJsonString(out, text);
+    return out;
+}
+
 const TJsonValue* TJsonValue::Find(const std::wstring& name) const {
     if (Kind != TJsonKind::Object)
         return nullptr;

@@ -66,3 +66,7 @@ bool ValueAsBoolean(const TJsonValue& value);
 
 // Returns the value as compact, strict JSON text that ParseJson reads back to an equal value.
 std::wstring ValueToJson(const TJsonValue& value);
+
+// Returns `text` as a strict JSON string literal: quoted, with '"', '\' and control
+// characters escaped, every other character as it is.
+std::wstring JsonQuote(const std::wstring& text);

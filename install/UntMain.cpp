@@ -162,7 +162,9 @@ void TFrmCommInst::ToggleCustomInstall(TObject*, TMouseButton, TShiftState, int,
     SetClientHeight(FImgDown ? 500 : 400);
 }
 
-void TFrmCommInst::imgbtnCloseClick(TObject*) { Close(); }
+void TFrmCommInst::imgbtnCloseClick(TObject*) {
+    Close();
+}
 
 std::wstring TFrmCommInst::GetMainProgFullPath() const {
     return FTargetDir + L"\\" + FMainProgPath + FMainProg;

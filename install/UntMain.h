@@ -19,8 +19,7 @@ public:
     void FormCreate(TObject* sender);
 
     // Opens or closes the custom-install area below the window's normal bottom edge.
-    void ToggleCustomInstall(TObject* sender, TMouseButton button, TShiftState shift, int x,
-                             int y);
+    void ToggleCustomInstall(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
     // Closes the window, which ends the program.
     void imgbtnCloseClick(TObject* sender);
 

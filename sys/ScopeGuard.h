@@ -4,8 +4,7 @@
 
 #include <utility>
 
-template <typename F>
-class TScopeGuard {
+template <typename F> class TScopeGuard {
 public:
     explicit TScopeGuard(F f) : f_(std::move(f)) {}
     ~TScopeGuard() {

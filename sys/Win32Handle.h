@@ -6,8 +6,7 @@
 
 #include <utility>
 
-template <typename Handle, auto Close, auto Invalid>
-class TUniqueHandle {
+template <typename Handle, auto Close, auto Invalid> class TUniqueHandle {
 public:
     TUniqueHandle() noexcept = default;
     explicit TUniqueHandle(Handle h) noexcept : h_(h) {}
@@ -39,12 +38,24 @@ private:
 };
 
 namespace win32handle_detail {
-inline void CloseKernelHandle(HANDLE h) { ::CloseHandle(h); }
-inline void CloseFind(HANDLE h) { ::FindClose(h); }
-inline void CloseKey(HKEY h) { ::RegCloseKey(h); }
-inline void FreeLib(HMODULE h) { ::FreeLibrary(h); }
-inline void DeleteGdiObject(HGDIOBJ h) { ::DeleteObject(h); }
-inline void DeleteMemoryDC(HDC h) { ::DeleteDC(h); }
+inline void CloseKernelHandle(HANDLE h) {
+    ::CloseHandle(h);
+}
+inline void CloseFind(HANDLE h) {
+    ::FindClose(h);
+}
+inline void CloseKey(HKEY h) {
+    ::RegCloseKey(h);
+}
+inline void FreeLib(HMODULE h) {
+    ::FreeLibrary(h);
+}
+inline void DeleteGdiObject(HGDIOBJ h) {
+    ::DeleteObject(h);
+}
+inline void DeleteMemoryDC(HDC h) {
+    ::DeleteDC(h);
+}
 } // namespace win32handle_detail
 
 // INVALID_HANDLE_VALUE is -1; a null handle counts as invalid too.

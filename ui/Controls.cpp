@@ -252,7 +252,9 @@ void TWinControl::SetFont(const TFont& font) {
         SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(Font().Handle()), TRUE);
 }
 
-void TWinControl::AddChild(TControl* child) { children_.push_back(child); }
+void TWinControl::AddChild(TControl* child) {
+    children_.push_back(child);
+}
 
 void TWinControl::RemoveChild(TControl* child) {
     children_.erase(std::remove(children_.begin(), children_.end(), child), children_.end());

@@ -26,8 +26,8 @@ enum class TMouseButton { mbLeft, mbRight, mbMiddle };
 
 // Shift state bits, as mouse and key events report them.
 using TShiftState = unsigned;
-constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16,
-                      ssMiddle = 32, ssDouble = 64;
+constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32,
+                      ssDouble = 64;
 
 using TNotifyEvent = std::function<void(TObject* sender)>;
 using TMouseEvent =

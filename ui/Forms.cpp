@@ -31,8 +31,8 @@ void HandleToolkitException() {
 
 TForm::TForm(TComponent* owner) : TWinControl(owner, nullptr) {
     TControl::SetBounds(0, 0, 600, 400);
-    CreateHandle(nullptr, WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX,
-                 WS_EX_APPWINDOW, nullptr);
+    CreateHandle(nullptr, WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, WS_EX_APPWINDOW,
+                 nullptr);
 }
 
 void TForm::Show() {

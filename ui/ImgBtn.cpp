@@ -4,8 +4,8 @@ TImgBtn::TImgBtn(TComponent* owner, TWinControl* parent) : TImage(owner, parent)
 
 void TImgBtn::ShowStatePicture() {
     const TPicture& shown = !Enabled() && !PicDisabled.Empty() ? PicDisabled
-                            : hover_ && !PicUp.Empty()          ? PicUp
-                                                                : Pic;
+                            : hover_ && !PicUp.Empty()         ? PicUp
+                                                               : Pic;
     SetPicture(shown);
     Repaint();
 }

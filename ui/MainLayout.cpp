@@ -50,8 +50,8 @@ void BuildMainLayout(TForm& form, TMainWindowControls& c) {
 
     // Window level, in the form description's order (which is the stacking order).
     c.lblPath = MakeLabel(form, &form, L"lblPath", 11, 439, 48, 15, L"安装路径", kWindowFont);
-    c.btnChangeInstall = MakeButton(form, &form, L"btnChangeInstall", 502, 433, 77, 26,
-                                    L"更改目录", TFont(L"Microsoft YaHei UI", 12, clGrayText));
+    c.btnChangeInstall = MakeButton(form, &form, L"btnChangeInstall", 502, 433, 77, 26, L"更改目录",
+                                    TFont(L"Microsoft YaHei UI", 12, clGrayText));
     c.btnChangeInstall->SetAutoSize(true);
     c.img2 = Make<TImage>(form, &form, L"img2", -16, 406, 800, 4);
     c.img2->Stretch = true;
@@ -132,18 +132,18 @@ void BuildMainLayout(TForm& form, TMainWindowControls& c) {
 
     c.img4 = Make<TImage>(form, c.tbFinish, L"img4", 5, 6, 36, 36);
     c.img4->SetAutoSize(true);
-    c.lblDesInstallComplete = MakeLabel(form, c.tbFinish, L"lblDesInstallComplete", 56, 17, 120,
-                                        15, L"恭喜！软件已安装成功", pageFont);
-    c.btnExit = MakeButton(form, c.tbFinish, L"btnExit", 201, 50, 175, 45, L"立即启动",
-                           bigButtonFont);
+    c.lblDesInstallComplete = MakeLabel(form, c.tbFinish, L"lblDesInstallComplete", 56, 17, 120, 15,
+                                        L"恭喜！软件已安装成功", pageFont);
+    c.btnExit =
+        MakeButton(form, c.tbFinish, L"btnExit", 201, 50, 175, 45, L"立即启动", bigButtonFont);
     c.btnExit->SetStretch(true);
 
-    c.btnUninstall = MakeButton(form, c.tbUninstall, L"btnUninstall", 198, 39, 175, 45,
-                                L"卸载软件", bigButtonFont);
+    c.btnUninstall = MakeButton(form, c.tbUninstall, L"btnUninstall", 198, 39, 175, 45, L"卸载软件",
+                                bigButtonFont);
     c.btnUninstall->SetStretch(true);
 
-    c.lblDesUninstalling = MakeLabel(form, c.tbUninProcess, L"lblDesUninstalling", 25, 23, 162,
-                                     15, L"软件正在卸载，请耐心等候......", pageFont);
+    c.lblDesUninstalling = MakeLabel(form, c.tbUninProcess, L"lblDesUninstalling", 25, 23, 162, 15,
+                                     L"软件正在卸载，请耐心等候......", pageFont);
     c.lblDesUninstalling->Alignment = TAlignment::taCenter;
     c.lblDesUninstalling->Transparent = false;
     c.lblDesUninstalling->Color = clWindow;
@@ -154,7 +154,7 @@ void BuildMainLayout(TForm& form, TMainWindowControls& c) {
     c.lblDesUninstallComplete =
         MakeLabel(form, c.tbUninFinish, L"lblDesUninstallComplete", 63, 15, 372, 15,
                   L"软件已经卸载完成！如果关于软件使用有任何问题欢迎再与我们联系！", pageFont);
-    c.btnUninExit = MakeButton(form, c.tbUninFinish, L"btnUninExit", 201, 48, 175, 45, L"退出",
-                               bigButtonFont);
+    c.btnUninExit =
+        MakeButton(form, c.tbUninFinish, L"btnUninExit", 201, 48, 175, 45, L"退出", bigButtonFont);
     c.btnUninExit->SetStretch(true);
 }

@@ -12,9 +12,9 @@ void TCommLangForm::SetbMouseDownToMoveClient(bool value) {
     OnMouseDown = handler;
 
     // Exact class names: a derived class (such as the close button's) is not a drag handle.
-    static const std::array<const wchar_t*, 6> kReplaced = {
-        L"TbsSkinTextLabel", L"TbsSkinTabSheet", L"TbsSkinStdLabel",
-        L"TPanel",           L"TGroupBox",       L"TLabel"};
+    static const std::array<const wchar_t*, 6> kReplaced = {L"TbsSkinTextLabel", L"TbsSkinTabSheet",
+                                                            L"TbsSkinStdLabel",  L"TPanel",
+                                                            L"TGroupBox",        L"TLabel"};
     for (TComponent* component : Components()) {
         const std::wstring name = component->ClassName();
         auto* control = dynamic_cast<TControl*>(component);

@@ -60,8 +60,7 @@ TGdiplus& Gdiplus() {
             GetProcAddress(lib, "GdipCreateBitmapFromStream"));
         g.getWidth = reinterpret_cast<GetImageSizeFn>(GetProcAddress(lib, "GdipGetImageWidth"));
         g.getHeight = reinterpret_cast<GetImageSizeFn>(GetProcAddress(lib, "GdipGetImageHeight"));
-        g.lockBits =
-            reinterpret_cast<BitmapLockBitsFn>(GetProcAddress(lib, "GdipBitmapLockBits"));
+        g.lockBits = reinterpret_cast<BitmapLockBitsFn>(GetProcAddress(lib, "GdipBitmapLockBits"));
         g.unlockBits =
             reinterpret_cast<BitmapUnlockBitsFn>(GetProcAddress(lib, "GdipBitmapUnlockBits"));
         g.dispose = reinterpret_cast<DisposeImageFn>(GetProcAddress(lib, "GdipDisposeImage"));
@@ -83,7 +82,9 @@ struct TStreamRelease {
 
 } // namespace
 
-bool StartPictureDecoder() { return Gdiplus().ready; }
+bool StartPictureDecoder() {
+    return Gdiplus().ready;
+}
 
 TPicture::TImageData::~TImageData() {
     if (bitmap)
@@ -144,7 +145,9 @@ void TPicture::LoadPngFromMemory(const void* data, std::size_t size) {
     image_ = std::move(image);
 }
 
-void TPicture::Assign(const TPicture& other) { image_ = other.image_; }
+void TPicture::Assign(const TPicture& other) {
+    image_ = other.image_;
+}
 
 void TPicture::Draw(HDC dc, const RECT& dest) const {
     if (!image_)
@@ -153,8 +156,8 @@ void TPicture::Draw(HDC dc, const RECT& dest) const {
     HGDIOBJ old = SelectObject(source, image_->bitmap);
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     int oldMode = SetStretchBltMode(dc, HALFTONE);
-    GdiAlphaBlend(dc, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top,
-                  source, 0, 0, image_->width, image_->height, blend);
+    GdiAlphaBlend(dc, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, source,
+                  0, 0, image_->width, image_->height, blend);
     SetStretchBltMode(dc, oldMode);
     SelectObject(source, old);
     DeleteDC(source);

@@ -87,8 +87,8 @@ void TImage::PictureChanged() {
 }
 
 void TImage::Paint(HDC dc) {
-    RECT dest = Stretch ? RECT{0, 0, Width(), Height()}
-                        : RECT{0, 0, picture_.Width(), picture_.Height()};
+    RECT dest =
+        Stretch ? RECT{0, 0, Width(), Height()} : RECT{0, 0, picture_.Width(), picture_.Height()};
     picture_.Draw(dc, dest);
 }
 
@@ -149,7 +149,9 @@ std::wstring TEdit::Text() const {
     return text;
 }
 
-void TEdit::SetText(const std::wstring& text) { SetCaption(text); }
+void TEdit::SetText(const std::wstring& text) {
+    SetCaption(text);
+}
 
 // ---- TProgressBar
 

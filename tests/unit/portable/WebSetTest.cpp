@@ -10,8 +10,9 @@ TEST(WebSetTest, LineHasTheFixedShape) {
 }
 
 TEST(WebSetTest, AnyTextGivesValidJsonThatReadsBack) {
-    const std::wstring cases[] = {L"a\"b", L"c:\\dir\\", L"tab\there", L"line\r\nbreak",
-                                  std::wstring(L"nul\0x", 5), L"\x01\x1f", L"\u4E2D-\u00E9"};
+    const std::wstring cases[] = {
+        L"a\"b",     L"c:\\dir\\",    L"tab\there", L"line\r\nbreak", std::wstring(L"nul\0x", 5),
+        L"\x01\x1f", L"\u4E2D-\u00E9"};
     for (const std::wstring& text : cases) {
         const std::wstring line = WebSetLine(text, text + L"!");
         TJsonValue value;

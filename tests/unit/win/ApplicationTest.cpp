@@ -14,7 +14,7 @@ TEST(ApplicationTest, ErrorTextGetsAPeriodUnlessItEndsInOneOrBelow) {
         {L"Resource zipfile not found", L"Resource zipfile not found."},
         {L"Done.", L"Done."},
         {L"Insufficient disk space!", L"Insufficient disk space!"}, // '!' lies below '.'
-        {L"Size 100-", L"Size 100-"},                              // '-' lies below '.'
+        {L"Size 100-", L"Size 100-"},                               // '-' lies below '.'
         {L"path C:\\x\\", L"path C:\\x\\."},
         {L"\u4E2D\u6587", L"\u4E2D\u6587."},
         {L"", L""},
@@ -28,10 +28,8 @@ TEST(ApplicationTest, DefaultTitleIsTheFileNameUpToItsFirstDot) {
         const wchar_t* path;
         const wchar_t* title;
     } cases[] = {
-        {L"C:\\Setup\\setup.exe", L"setup"},
-        {L"C:\\Setup\\SETUP.EXE", L"Setup"},
-        {L"C:\\a.b\\My.App.exe", L"My"},
-        {L"D:unin.exe", L"unin"},
+        {L"C:\\Setup\\setup.exe", L"setup"},     {L"C:\\Setup\\SETUP.EXE", L"Setup"},
+        {L"C:\\a.b\\My.App.exe", L"My"},         {L"D:unin.exe", L"unin"},
         {L"C:\\x\\NoExtension", L"Noextension"},
     };
     for (const auto& c : cases)
