@@ -11,6 +11,76 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+// Converts stored local times to system time. mktime re-reads the zone file on every call,
+// one system call per extracted file; the start of each local hour is converted once instead
+// and the minutes and seconds added, but only for an hour that lies well clear of any change
+// of the zone's offset, where that sum is exactly what mktime gives. A fixed number of slots
+// keeps the memory constant; the cache lives for one archive.
+class TLocalTimeCache {
+public:
+    std::time_t Convert(const TDosCalendar& c) {
+        if (c.minute > 59 || c.second > 59)
+            return MakeTime(c.year, c.month, c.day, c.hour, c.minute, c.second);
+        const auto key =
+            static_cast<std::uint32_t>(((c.year * 16 + c.month) * 32 + c.day) * 32 + c.hour);
+        TSlot& slot = slots_[key % kSlots];
+        if (!slot.used || slot.key != key) {
+            slot.used = true;
+            slot.key = key;
+            slot.start = HourStart(c);
+        }
+        if (slot.start == kUnsteady)
+            return MakeTime(c.year, c.month, c.day, c.hour, c.minute, c.second);
+        return slot.start + c.minute * 60 + c.second;
+    }
+
+private:
+    static constexpr std::size_t kSlots = 64;
+    static constexpr std::time_t kUnsteady = static_cast<std::time_t>(-1);
+    // Offset changes move the clock by at most a few hours; this margin on each side of the
+    // hour rules out any gap or overlap touching it.
+    static constexpr std::time_t kMargin = 3 * 3600;
+    struct TSlot {
+        bool used = false;
+        std::uint32_t key = 0;
+        std::time_t start = 0;
+    };
+
+    static std::time_t MakeTime(int year, int month, int day, int hour, int minute, int second) {
+        std::tm local{};
+        local.tm_year = year - 1900;
+        local.tm_mon = month - 1;
+        local.tm_mday = day;
+        local.tm_hour = hour;
+        local.tm_min = minute;
+        local.tm_sec = second;
+        local.tm_isdst = -1;
+        return std::mktime(&local);
+    }
+    static bool OffsetAt(std::time_t when, long& offset) {
+        std::tm local{};
+        if (!::localtime_r(&when, &local))
+            return false;
+        offset = local.tm_gmtoff;
+        return true;
+    }
+    // The hour's start as system time, or kUnsteady when the offset is not the same
+    // throughout the hour and its margins.
+    static std::time_t HourStart(const TDosCalendar& c) {
+        const std::time_t start = MakeTime(c.year, c.month, c.day, c.hour, 0, 0);
+        const std::time_t last = MakeTime(c.year, c.month, c.day, c.hour, 59, 59);
+        if (start == static_cast<std::time_t>(-1) || last != start + 3599)
+            return kUnsteady;
+        long before = 0, at = 0, after = 0;
+        if (!OffsetAt(start - kMargin, before) || !OffsetAt(start, at) ||
+            !OffsetAt(last + kMargin, after) || before != at || after != at)
+            return kUnsteady;
+        return start;
+    }
+
+    TSlot slots_[kSlots];
+};
+
 namespace {
 
 class TFd {
@@ -59,7 +129,7 @@ private:
 
 class TPosixOutput final : public IZipOutput {
 public:
-    explicit TPosixOutput(int fd) : fd_(fd) {}
+    TPosixOutput(int fd, TLocalTimeCache& localTimes) : fd_(fd), localTimes_(localTimes) {}
     bool Write(const void* data, std::size_t length) override {
         const char* p = static_cast<const char*>(data);
         while (length > 0) {
@@ -76,16 +146,7 @@ public:
     void Finish(const TDosDateTime* modified) override {
         if (!modified)
             return;
-        const TDosCalendar c = DosToCalendar(*modified);
-        std::tm local{};
-        local.tm_year = c.year - 1900;
-        local.tm_mon = c.month - 1;
-        local.tm_mday = c.day;
-        local.tm_hour = c.hour;
-        local.tm_min = c.minute;
-        local.tm_sec = c.second;
-        local.tm_isdst = -1;
-        const std::time_t when = std::mktime(&local);
+        const std::time_t when = localTimes_.Convert(DosToCalendar(*modified));
         if (when == static_cast<std::time_t>(-1))
             return;
         const struct timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
@@ -94,6 +155,7 @@ public:
 
 private:
     TFd fd_;
+    TLocalTimeCache& localTimes_;
 };
 
 std::wstring ErrnoText(int code) {
@@ -112,7 +174,8 @@ std::string PosixPath(const std::wstring& path) {
 }
 
 TPosixZipHost::TPosixZipHost(unsigned oem, unsigned ansi)
-    : oem_(MakeCodePage(oem)), ansi_(MakeCodePage(ansi)) {}
+    : oem_(MakeCodePage(oem)), ansi_(MakeCodePage(ansi)),
+      localTimes_(std::make_unique<TLocalTimeCache>()) {}
 
 TPosixZipHost::~TPosixZipHost() = default;
 
@@ -125,6 +188,8 @@ std::unique_ptr<IZipInput> TPosixZipHost::OpenArchive(const std::wstring& path) 
             ::close(fd);
         throw EInstallerError(L"Cannot open file \"" + path + L"\". " + ErrnoText(code));
     }
+    // A new archive starts with a fresh view of the time zone.
+    *localTimes_ = TLocalTimeCache{};
     return std::make_unique<TPosixInput>(fd, st);
 }
 
@@ -140,6 +205,16 @@ bool TPosixZipHost::FileExists(const std::wstring& path) {
 
 bool TPosixZipHost::CreateDirectories(const std::wstring& path) {
     const std::string target = PosixPath(path);
+    // Usually only the last folder is missing: one call then does it all, and the path is
+    // walked from the root only when a parent is missing too.
+    if (target.empty())
+        return false;
+    if (::mkdir(target.c_str(), 0777) == 0)
+        return true;
+    if (errno != ENOENT) {
+        struct stat st {};
+        return ::stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    }
     for (std::size_t cut = target.find('/', 1);; cut = target.find('/', cut + 1)) {
         const std::string prefix = target.substr(0, cut);
         if (!prefix.empty() && ::mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST)
@@ -166,7 +241,7 @@ std::unique_ptr<IZipOutput> TPosixZipHost::CreateOutput(const std::wstring& path
     }
     if (fd < 0)
         return nullptr;
-    return std::make_unique<TPosixOutput>(fd);
+    return std::make_unique<TPosixOutput>(fd, *localTimes_);
 }
 
 bool TPosixZipHost::RemoveFile(const std::wstring& path) {

@@ -31,6 +31,7 @@ public:
 
 private:
     std::unique_ptr<ICodePage> oem_, ansi_;
+    std::unique_ptr<class TLocalTimeCache> localTimes_;
 };
 
 // Converts a host path ("\" separators) to the system's form: UTF-8 with "/".

@@ -131,8 +131,12 @@ bool TWin32ZipHost::FileExists(const std::wstring& path) {
 }
 
 bool TWin32ZipHost::CreateDirectories(const std::wstring& path) {
-    if (DirectoryExists(path))
+    // Usually only the last folder is missing: one call then does it all, and the path is
+    // walked from the root only when a parent is missing too.
+    if (CreateDirectoryW(path.c_str(), nullptr))
         return true;
+    if (GetLastError() != ERROR_PATH_NOT_FOUND)
+        return DirectoryExists(path);
     // Each prefix ending before a "\" (after the drive or share part) is created in turn.
     std::size_t start = 0;
     if (path.size() >= 2 && path[1] == L':')

@@ -20,6 +20,8 @@ constexpr std::size_t kInBufferSize = 256 * 1024;
 constexpr std::size_t kOutBufferSize = 1024 * 1024;
 // Deflate cannot expand data by more than this factor; no file is pre-sized beyond it.
 constexpr std::uint64_t kMaxDeflateRatio = 1032;
+// Folders remembered at once during an extraction.
+constexpr std::size_t kMaxKnownDirs = 1024;
 
 [[noreturn]] void ThrowPrematureEnd() {
     throw EInstallerError(L"Premature end of file reached");
@@ -90,8 +92,9 @@ int TZipReader::UnZip() {
         ReadDirectory(*input);
     if (incomplete_)
         throw EInstallerError(L"Incomplete Zip File");
-    if (!destDir_.empty() && !host_.DirectoryExists(destDir_))
-        host_.CreateDirectories(destDir_);
+    knownDirs_.clear();
+    if (!destDir_.empty())
+        EnsureDirectory(destDir_);
 
     std::vector<const TZipHeaderInfo*> selected;
     for (const TZipHeaderInfo& entry : entries_) {
@@ -103,7 +106,20 @@ int TZipReader::UnZip() {
     for (const TZipHeaderInfo* entry : selected)
         if (ExtractEntry(*input, *entry))
             ++succeeded;
+    knownDirs_.clear();
     return succeeded;
+}
+
+bool TZipReader::EnsureDirectory(const std::wstring& path) {
+    if (knownDirs_.contains(path))
+        return true;
+    if (!host_.DirectoryExists(path) && !host_.CreateDirectories(path))
+        return false;
+    // Bounded, so that an archive of many folders does not make it grow without end.
+    if (knownDirs_.size() >= kMaxKnownDirs)
+        knownDirs_.clear();
+    knownDirs_.insert(path);
+    return true;
 }
 
 bool TZipReader::ExtractEntry(IZipInput& input, const TZipHeaderInfo& entry) {
@@ -113,7 +129,7 @@ bool TZipReader::ExtractEntry(IZipInput& input, const TZipHeaderInfo& entry) {
     const std::wstring directory = destDir_ + L"\\" + (RecreateDirs ? entry.directory : L"");
     if (entry.IsDirectory()) {
         const std::wstring path = StripTrailingSeparator(directory);
-        if (!host_.DirectoryExists(path) && !host_.CreateDirectories(path))
+        if (!EnsureDirectory(path))
             return false;
         if (RetainAttributes)
             host_.SetAttributes(path, entry.externalAttributes, true);
@@ -155,8 +171,7 @@ bool TZipReader::ExtractFile(IZipInput& input, const TZipHeaderInfo& entry,
 
     const std::size_t cut = path.find_last_of(L'\\');
     const std::wstring parent = path.substr(0, cut);
-    if (!host_.DirectoryExists(parent))
-        host_.CreateDirectories(parent);
+    EnsureDirectory(parent);
 
     const bool mayAsk = !(OverwriteMode == TOverwriteMode::Always ||
                           (OverwriteMode == TOverwriteMode::Prompt && keepSilent));

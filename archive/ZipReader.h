@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 // What happens to a target file that already exists.
@@ -72,6 +73,7 @@ private:
     TDecodeResult Decompress(IZipInput& input, const TZipHeaderInfo& entry, std::uint64_t dataStart,
                              std::uint64_t dataSize, class TZipCryptoKeys* keys,
                              IZipOutput& output);
+    bool EnsureDirectory(const std::wstring& path);
     void Pump();
 
     IZipHost& host_;
@@ -83,6 +85,9 @@ private:
     bool incomplete_ = false;
     bool usedFallback_ = false;
     std::uint64_t stamp_ = 0;
+    // Folders made or found during the current UnZip, so that each file's folder is not
+    // looked up again for every file in it.
+    std::unordered_set<std::wstring> knownDirs_;
     // Reused for every entry, so memory does not grow with the archive; left uninitialised,
     // since every byte is written before it is read.
     struct TByteBuffer {
