@@ -117,6 +117,21 @@ void SetName(TZipHeaderInfo& entry, const unsigned char* rawName, std::size_t le
     SplitEntryName(name, entry.directory, entry.fileName);
 }
 
+// Central and local headers share one run of fields, from "version needed" to the extra
+// field's length; `fields` points at "version needed".
+void ReadSharedHeaderFields(const unsigned char* fields, TZipHeaderInfo& entry) {
+    entry.versionNeeded = Get16(fields);
+    entry.flags = Get16(fields + 2);
+    entry.compressionMethod = Get16(fields + 4);
+    entry.storedTime = Get16(fields + 6);
+    entry.modified = SanitiseDosDateTime(TDosDateTime{Get16(fields + 8), Get16(fields + 6)});
+    entry.crc32 = Get32(fields + 10);
+    entry.compressedSize = Get32(fields + 14);
+    entry.uncompressedSize = Get32(fields + 18);
+    entry.nameLength = Get16(fields + 22);
+    entry.extraLength = Get16(fields + 24);
+}
+
 } // namespace
 
 void TZipReader::ReadDirectory(IZipInput& input) {
@@ -201,16 +216,7 @@ bool TZipReader::ReadCentralDirectory(IZipInput& input) {
             return false;
         entry = TZipHeaderInfo{};
         entry.versionMadeBy = Get16(fixed + 4);
-        entry.versionNeeded = Get16(fixed + 6);
-        entry.flags = Get16(fixed + 8);
-        entry.compressionMethod = Get16(fixed + 10);
-        entry.storedTime = Get16(fixed + 12);
-        entry.modified = SanitiseDosDateTime(TDosDateTime{Get16(fixed + 14), Get16(fixed + 12)});
-        entry.crc32 = Get32(fixed + 16);
-        entry.compressedSize = Get32(fixed + 20);
-        entry.uncompressedSize = Get32(fixed + 24);
-        entry.nameLength = Get16(fixed + 28);
-        entry.extraLength = Get16(fixed + 30);
+        ReadSharedHeaderFields(fixed + 6, entry);
         entry.commentLength = Get16(fixed + 32);
         entry.diskStart = Get16(fixed + 34);
         entry.internalAttributes = Get16(fixed + 36);
@@ -285,16 +291,7 @@ void TZipReader::FallbackScan(IZipInput& input) {
         if (!fixed || Get32(fixed) != kLocalHeaderSignature)
             break;
         TZipHeaderInfo entry;
-        entry.versionNeeded = Get16(fixed + 4);
-        entry.flags = Get16(fixed + 6);
-        entry.compressionMethod = Get16(fixed + 8);
-        entry.storedTime = Get16(fixed + 10);
-        entry.modified = SanitiseDosDateTime(TDosDateTime{Get16(fixed + 12), Get16(fixed + 10)});
-        entry.crc32 = Get32(fixed + 14);
-        entry.compressedSize = Get32(fixed + 18);
-        entry.uncompressedSize = Get32(fixed + 22);
-        entry.nameLength = Get16(fixed + 26);
-        entry.extraLength = Get16(fixed + 28);
+        ReadSharedHeaderFields(fixed + 4, entry);
         entry.localHeaderOffset = pos;
         const std::size_t variable = std::size_t{entry.nameLength} + entry.extraLength;
         const unsigned char* rest = reader.Peek(pos + kLocalHeaderSize, variable);

@@ -31,6 +31,8 @@ TEST(ApplicationTest, DefaultTitleIsTheFileNameUpToItsFirstDot) {
         {L"C:\\Setup\\setup.exe", L"setup"},     {L"C:\\Setup\\SETUP.EXE", L"Setup"},
         {L"C:\\a.b\\My.App.exe", L"My"},         {L"D:unin.exe", L"unin"},
         {L"C:\\x\\NoExtension", L"Noextension"},
+        {L"C:\\Setup\\MySETUP.Tool.EXE", L"Mysetup"},
+        {L"D:X.exe", L"X"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(DefaultMessageTitle(c.path), c.title) << "for " << c.path;
