@@ -18,7 +18,6 @@ public:
     // Closing the main form ends the message loop (and so the program).
     void Close();
     void SetClientHeight(int height) { SetBounds(Left(), Top(), Width(), height); }
-    void SetClientWidth(int width) { SetBounds(Left(), Top(), width, Height()); }
 
 protected:
     LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;

@@ -162,9 +162,3 @@ void TPicture::Draw(HDC dc, const RECT& dest) const {
     SelectObject(source, old);
     DeleteDC(source);
 }
-
-unsigned TPicture::PixelAt(int x, int y) const {
-    if (!image_ || x < 0 || y < 0 || x >= image_->width || y >= image_->height)
-        return 0;
-    return static_cast<const unsigned*>(image_->bits)[std::size_t(y) * image_->width + x];
-}

@@ -32,8 +32,6 @@ public:
 
     // Draws the graphic scaled into `dest`, blended over what the DC already shows.
     void Draw(HDC dc, const RECT& dest) const;
-    // Premultiplied BGRA of pixel (x, y), for tests and probes; 0 outside the picture.
-    unsigned PixelAt(int x, int y) const;
 
 private:
     struct TImageData {
