@@ -103,17 +103,23 @@ bool ApplyExtraFields(TZipHeaderInfo& entry, const unsigned char* extra, std::si
     return hasUnicodeName;
 }
 
+// Applies the extra fields and, when `decodeNames` is set, decodes and splits the name.
 void SetName(TZipHeaderInfo& entry, const unsigned char* rawName, std::size_t length,
              const unsigned char* extra, std::size_t extraLength, bool local, IZipHost& host,
-             bool flexibleOem) {
-    std::string raw(reinterpret_cast<const char*>(rawName), length);
-    std::replace(raw.begin(), raw.end(), '/', '\\');
+             bool flexibleOem, bool decodeNames) {
     std::wstring unicodeName;
     const bool replaced = ApplyExtraFields(entry, extra, extraLength, local, unicodeName);
-    const std::wstring name =
-        replaced ? unicodeName
-                 : DecodeEntryName(raw, entry.flags, entry.versionMadeBy, flexibleOem,
-                                   host.OemCodePage(), host.AnsiCodePage());
+    if (!decodeNames)
+        return;
+    std::wstring name;
+    if (replaced) {
+        name = std::move(unicodeName);
+    } else {
+        std::string raw(reinterpret_cast<const char*>(rawName), length);
+        std::replace(raw.begin(), raw.end(), '/', '\\');
+        name = DecodeEntryName(raw, entry.flags, entry.versionMadeBy, flexibleOem,
+                               host.OemCodePage(), host.AnsiCodePage());
+    }
     SplitEntryName(name, entry.directory, entry.fileName);
 }
 
@@ -132,10 +138,37 @@ void ReadSharedHeaderFields(const unsigned char* fields, TZipHeaderInfo& entry) 
     entry.extraLength = Get16(fields + 24);
 }
 
+// Parses the central directory record at `pos`; on success moves `pos` past it.
+bool ReadCentralRecord(TBufferedInput& reader, std::uint64_t& pos, TZipHeaderInfo& entry,
+                       IZipHost& host, bool flexibleOem, bool decodeNames) {
+    const unsigned char* fixed = reader.Peek(pos, kCentralHeaderSize);
+    if (!fixed || Get32(fixed) != kCentralHeaderSignature)
+        return false;
+    entry = TZipHeaderInfo{};
+    entry.versionMadeBy = Get16(fixed + 4);
+    ReadSharedHeaderFields(fixed + 6, entry);
+    entry.commentLength = Get16(fixed + 32);
+    entry.diskStart = Get16(fixed + 34);
+    entry.internalAttributes = Get16(fixed + 36);
+    entry.externalAttributes = Get32(fixed + 38);
+    entry.localHeaderOffset = Get32(fixed + 42);
+    const std::size_t variable = std::size_t{entry.nameLength} + entry.extraLength;
+    const unsigned char* rest = reader.Peek(pos + kCentralHeaderSize, variable);
+    if (!rest)
+        return false;
+    SetName(entry, rest, entry.nameLength, rest + entry.nameLength, entry.extraLength, false, host,
+            flexibleOem, decodeNames);
+    pos += kCentralHeaderSize + variable + entry.commentLength;
+    return true;
+}
+
 } // namespace
 
 void TZipReader::ReadDirectory(IZipInput& input) {
-    entries_.clear();
+    source_ = TEntrySource::None;
+    entryCount_ = 0;
+    refs_.clear();
+    refs_.shrink_to_fit();
     end_ = TEndCentral{};
     incomplete_ = false;
     usedFallback_ = false;
@@ -206,70 +239,84 @@ bool TZipReader::FindEndRecord(IZipInput& input) {
     return true;
 }
 
-bool TZipReader::ReadCentralDirectory(IZipInput& input) {
-    TBufferedInput reader(input, inBuffer_.data(), inBuffer_.size());
+bool TZipReader::WalkCentralDirectory(IZipInput& input, bool decodeNames,
+                                      const TEntryVisitor& visit) {
+    TBufferedInput reader(input, dirBuffer_.data(), dirBuffer_.size());
     const bool flexibleOem = OEMConvert == TOEMConvert::oemFlexible;
-    // Parses the record at `pos`; on success moves `pos` past it.
-    auto readRecord = [&](std::uint64_t& pos, TZipHeaderInfo& entry) {
-        const unsigned char* fixed = reader.Peek(pos, kCentralHeaderSize);
-        if (!fixed || Get32(fixed) != kCentralHeaderSignature)
-            return false;
-        entry = TZipHeaderInfo{};
-        entry.versionMadeBy = Get16(fixed + 4);
-        ReadSharedHeaderFields(fixed + 6, entry);
-        entry.commentLength = Get16(fixed + 32);
-        entry.diskStart = Get16(fixed + 34);
-        entry.internalAttributes = Get16(fixed + 36);
-        entry.externalAttributes = Get32(fixed + 38);
-        entry.localHeaderOffset = Get32(fixed + 42);
-        const std::size_t variable = std::size_t{entry.nameLength} + entry.extraLength;
-        const unsigned char* rest = reader.Peek(pos + kCentralHeaderSize, variable);
-        if (!rest)
-            return false;
-        SetName(entry, rest, entry.nameLength, rest + entry.nameLength, entry.extraLength, false,
-                host_, flexibleOem);
-        pos += kCentralHeaderSize + variable + entry.commentLength;
-        return true;
-    };
-
     std::uint64_t pos = end_.centralDirOffset;
     std::uint16_t previousExtra = 0;
     TZipHeaderInfo entry;
     for (std::uint64_t i = 0; i < end_.totalEntries; ++i) {
         Pump();
-        if (!readRecord(pos, entry)) {
+        std::uint64_t record = pos;
+        if (!ReadCentralRecord(reader, pos, entry, host_, flexibleOem, decodeNames)) {
             // Some writers count the extra field of the previous record twice.
-            std::uint64_t retry = pos - std::min<std::uint64_t>(previousExtra, pos);
-            if (!readRecord(retry, entry))
+            record = pos - std::min<std::uint64_t>(previousExtra, pos);
+            pos = record;
+            if (!ReadCentralRecord(reader, pos, entry, host_, flexibleOem, decodeNames))
                 return false;
-            pos = retry;
         }
         previousExtra = entry.extraLength;
-        entries_.push_back(std::move(entry));
+        visit(entry, record);
     }
-    std::stable_sort(
-        entries_.begin(), entries_.end(), [](const TZipHeaderInfo& a, const TZipHeaderInfo& b) {
-            return a.diskStart != b.diskStart ? a.diskStart < b.diskStart
-                                              : a.localHeaderOffset < b.localHeaderOffset;
+    return true;
+}
+
+bool TZipReader::ReadCentralDirectory(IZipInput& input) {
+    // First pass: every record readable, and are the data already in ascending order?
+    bool inOrder = true;
+    bool first = true;
+    std::uint32_t lastDisk = 0;
+    std::uint64_t lastOffset = 0;
+    std::uint64_t count = 0;
+    const bool readable =
+        WalkCentralDirectory(input, false, [&](const TZipHeaderInfo& entry, std::uint64_t) {
+            if (!first && (entry.diskStart < lastDisk ||
+                           (entry.diskStart == lastDisk && entry.localHeaderOffset <= lastOffset)))
+                inOrder = false;
+            first = false;
+            lastDisk = entry.diskStart;
+            lastOffset = entry.localHeaderOffset;
+            ++count;
         });
-    for (std::size_t i = 1; i < entries_.size(); ++i)
-        if (entries_[i].diskStart == entries_[i - 1].diskStart &&
-            entries_[i].localHeaderOffset == entries_[i - 1].localHeaderOffset)
+    if (!readable)
+        return false;
+    entryCount_ = count;
+    if (inOrder) {
+        source_ = TEntrySource::CentralInOrder;
+        return true;
+    }
+
+    // Out of order (or two entries sharing an offset): index the records by their data.
+    refs_.reserve(static_cast<std::size_t>(count));
+    WalkCentralDirectory(input, false, [&](const TZipHeaderInfo& entry, std::uint64_t record) {
+        refs_.push_back({entry.diskStart, entry.localHeaderOffset, record});
+    });
+    std::stable_sort(refs_.begin(), refs_.end(), [](const TEntryRef& a, const TEntryRef& b) {
+        return a.diskStart != b.diskStart ? a.diskStart < b.diskStart
+                                          : a.localHeaderOffset < b.localHeaderOffset;
+    });
+    for (std::size_t i = 1; i < refs_.size(); ++i)
+        if (refs_[i].diskStart == refs_[i - 1].diskStart &&
+            refs_[i].localHeaderOffset == refs_[i - 1].localHeaderOffset) {
+            refs_.clear();
+            entryCount_ = 0;
             return false;
+        }
+    source_ = TEntrySource::CentralIndexed;
     return true;
 }
 
 void TZipReader::FallbackScan(IZipInput& input) {
-    entries_.clear();
     usedFallback_ = true;
+    refs_.clear();
     const std::uint64_t size = input.Size();
-    const bool flexibleOem = OEMConvert == TOEMConvert::oemFlexible;
-    TBufferedInput reader(input, inBuffer_.data(), inBuffer_.size());
+    TBufferedInput reader(input, dirBuffer_.data(), dirBuffer_.size());
 
     // The first local header signature from the start (or after a stub).
     std::uint64_t pos = EndsWithExe(zipName_) ? kExeStubSize : 0;
     bool found = false;
-    const std::size_t window = inBuffer_.size();
+    const std::size_t window = dirBuffer_.size();
     while (!found && pos + 4 <= size) {
         const std::size_t length =
             static_cast<std::size_t>(std::min<std::uint64_t>(window, size - pos));
@@ -284,13 +331,27 @@ void TZipReader::FallbackScan(IZipInput& input) {
             }
         pos += found ? at : (length >= 4 ? length - 3 : length);
     }
+    firstLocalHeader_ = found ? pos : size;
+    entryCount_ = WalkLocalHeaders(input, false, [](const TZipHeaderInfo&, std::uint64_t) {});
+    if (entryCount_ == 0)
+        throw EInstallerError(L"Not a valid zip file!");
+    source_ = TEntrySource::LocalScan;
+}
 
-    while (found) {
+std::uint64_t TZipReader::WalkLocalHeaders(IZipInput& input, bool decodeNames,
+                                           const TEntryVisitor& visit) {
+    const std::uint64_t size = input.Size();
+    const bool flexibleOem = OEMConvert == TOEMConvert::oemFlexible;
+    TBufferedInput reader(input, dirBuffer_.data(), dirBuffer_.size());
+    std::uint64_t pos = firstLocalHeader_;
+    std::uint64_t count = 0;
+    TZipHeaderInfo entry;
+    for (;;) {
         Pump();
         const unsigned char* fixed = reader.Peek(pos, kLocalHeaderSize);
         if (!fixed || Get32(fixed) != kLocalHeaderSignature)
             break;
-        TZipHeaderInfo entry;
+        entry = TZipHeaderInfo{};
         ReadSharedHeaderFields(fixed + 4, entry);
         entry.localHeaderOffset = pos;
         const std::size_t variable = std::size_t{entry.nameLength} + entry.extraLength;
@@ -298,16 +359,43 @@ void TZipReader::FallbackScan(IZipInput& input) {
         if (!rest)
             break;
         SetName(entry, rest, entry.nameLength, rest + entry.nameLength, entry.extraLength, true,
-                host_, flexibleOem);
+                host_, flexibleOem, decodeNames);
         const std::uint64_t dataStart = pos + kLocalHeaderSize + variable;
         const std::uint64_t skip =
             entry.compressedSize +
             ((entry.flags & kFlagDataDescriptor) != 0 ? kDataDescriptorSize : 0);
-        entries_.push_back(std::move(entry));
+        visit(entry, pos);
+        ++count;
         if (skip > size || dataStart + skip > size)
             break;
         pos = dataStart + skip;
     }
-    if (entries_.empty())
-        throw EInstallerError(L"Not a valid zip file!");
+    return count;
+}
+
+void TZipReader::ForEachEntry(IZipInput& input, const TEntryVisitor& visit) {
+    switch (source_) {
+    case TEntrySource::None:
+        return;
+    case TEntrySource::CentralInOrder:
+        if (!WalkCentralDirectory(input, true, visit))
+            throw EInstallerError(L"Premature end of file reached");
+        return;
+    case TEntrySource::LocalScan:
+        WalkLocalHeaders(input, true, visit);
+        return;
+    case TEntrySource::CentralIndexed: {
+        TBufferedInput reader(input, dirBuffer_.data(), dirBuffer_.size());
+        const bool flexibleOem = OEMConvert == TOEMConvert::oemFlexible;
+        TZipHeaderInfo entry;
+        for (const TEntryRef& ref : refs_) {
+            Pump();
+            std::uint64_t pos = ref.recordOffset;
+            if (!ReadCentralRecord(reader, pos, entry, host_, flexibleOem, true))
+                throw EInstallerError(L"Premature end of file reached");
+            visit(entry, ref.recordOffset);
+        }
+        return;
+    }
+    }
 }

@@ -17,6 +17,8 @@ namespace {
 // Large blocks keep the number of reads, writes and pump calls per megabyte small; together
 // they are the reader's whole working memory for the data.
 constexpr std::size_t kInBufferSize = 256 * 1024;
+// A directory record is at most 46 bytes plus a 64 KiB name and a 64 KiB extra field.
+constexpr std::size_t kDirBufferSize = 192 * 1024;
 constexpr std::size_t kOutBufferSize = 1024 * 1024;
 // Deflate cannot expand data by more than this factor; no file is pre-sized beyond it.
 constexpr std::uint64_t kMaxDeflateRatio = 1032;
@@ -59,13 +61,16 @@ struct TZipReader::TDecodeResult {
 };
 
 TZipReader::TZipReader(IZipHost& host)
-    : host_(host), inBuffer_(kInBufferSize), outBuffer_(kOutBufferSize) {}
+    : host_(host), dirBuffer_(kDirBufferSize), inBuffer_(kInBufferSize),
+      outBuffer_(kOutBufferSize) {}
 
 TZipReader::~TZipReader() = default;
 
 void TZipReader::SetZipName(const std::wstring& path) {
     zipName_ = path;
-    entries_.clear();
+    source_ = TEntrySource::None;
+    entryCount_ = 0;
+    refs_.clear();
     end_ = TEndCentral{};
     directoryRead_ = false;
     incomplete_ = false;
@@ -96,18 +101,23 @@ int TZipReader::UnZip() {
     if (!destDir_.empty())
         EnsureDirectory(destDir_);
 
-    std::vector<const TZipHeaderInfo*> selected;
-    for (const TZipHeaderInfo& entry : entries_) {
-        Pump();
-        if (DoAll && (!entry.IsDirectory() || RecreateDirs))
-            selected.push_back(&entry);
-    }
     int succeeded = 0;
-    for (const TZipHeaderInfo* entry : selected)
-        if (ExtractEntry(*input, *entry))
+    ForEachEntry(*input, [&](const TZipHeaderInfo& entry, std::uint64_t) {
+        if (DoAll && (!entry.IsDirectory() || RecreateDirs) && ExtractEntry(*input, entry))
             ++succeeded;
+    });
     knownDirs_.clear();
     return succeeded;
+}
+
+std::vector<TZipHeaderInfo> TZipReader::ListEntries() {
+    const std::unique_ptr<IZipInput> input = host_.OpenArchive(zipName_);
+    if (!directoryRead_ || input->Stamp() != stamp_)
+        ReadDirectory(*input);
+    std::vector<TZipHeaderInfo> entries;
+    ForEachEntry(*input,
+                 [&](const TZipHeaderInfo& entry, std::uint64_t) { entries.push_back(entry); });
+    return entries;
 }
 
 bool TZipReader::EnsureDirectory(const std::wstring& path) {

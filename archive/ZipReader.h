@@ -55,8 +55,11 @@ public:
     // uncompressed file"; every other failure only skips its entry.
     int UnZip();
 
-    // The entries read by ReadZip, in the order of their data in the archive.
-    const std::vector<TZipHeaderInfo>& Entries() const { return entries_; }
+    // How many entries ReadZip found.
+    std::uint64_t EntryCount() const { return entryCount_; }
+    // The entries, in the order of their data in the archive, read from the archive again
+    // (the reader keeps no entry list of its own; see ForEachEntry).
+    std::vector<TZipHeaderInfo> ListEntries();
     // The end record read by ReadZip.
     const TEndCentral& EndCentral() const { return end_; }
     // True when ReadZip had to rebuild the entry list from the local headers.
@@ -64,10 +67,29 @@ public:
 
 private:
     struct TDecodeResult;
+    using TEntryVisitor = std::function<void(const TZipHeaderInfo& entry, std::uint64_t record)>;
+    // Where the entries come from once the directory has been read. The reader holds no
+    // per-entry state for a central directory already in the order of the data (what every
+    // common tool writes) or for the local-header scan: it walks the records again during
+    // extraction, so its memory stays the same however many entries an archive has. Only a
+    // directory out of order needs a small index (three numbers an entry) to be sorted.
+    enum class TEntrySource { None, CentralInOrder, CentralIndexed, LocalScan };
+    struct TEntryRef {
+        std::uint32_t diskStart;
+        std::uint64_t localHeaderOffset;
+        std::uint64_t recordOffset;
+    };
     void ReadDirectory(IZipInput& input);
     bool FindEndRecord(IZipInput& input);
     bool ReadCentralDirectory(IZipInput& input);
     void FallbackScan(IZipInput& input);
+    // Calls `visit` for every central directory record in stored order; false when one
+    // cannot be read. Names are decoded only when `decodeNames` is set.
+    bool WalkCentralDirectory(IZipInput& input, bool decodeNames, const TEntryVisitor& visit);
+    // Calls `visit` for every local header from the first one on; returns how many.
+    std::uint64_t WalkLocalHeaders(IZipInput& input, bool decodeNames, const TEntryVisitor& visit);
+    // Calls `visit` for every entry, names decoded, in the order of their data.
+    void ForEachEntry(IZipInput& input, const TEntryVisitor& visit);
     bool ExtractEntry(IZipInput& input, const TZipHeaderInfo& entry);
     bool ExtractFile(IZipInput& input, const TZipHeaderInfo& entry, const std::wstring& path);
     TDecodeResult Decompress(IZipInput& input, const TZipHeaderInfo& entry, std::uint64_t dataStart,
@@ -79,7 +101,10 @@ private:
     IZipHost& host_;
     std::wstring zipName_;
     std::wstring destDir_;
-    std::vector<TZipHeaderInfo> entries_;
+    TEntrySource source_ = TEntrySource::None;
+    std::uint64_t entryCount_ = 0;
+    std::vector<TEntryRef> refs_;        // only for a central directory out of order
+    std::uint64_t firstLocalHeader_ = 0; // where the local-header scan starts
     TEndCentral end_;
     bool directoryRead_ = false;
     bool incomplete_ = false;
@@ -97,6 +122,7 @@ private:
         std::unique_ptr<unsigned char[]> bytes;
         std::size_t length;
     };
+    TByteBuffer dirBuffer_; // directory records, large enough for the longest name and extra
     TByteBuffer inBuffer_;
     TByteBuffer outBuffer_;
     struct TInflater;

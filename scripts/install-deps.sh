@@ -13,7 +13,7 @@ packages=(
   xvfb xdotool imagemagick x11-utils
   fonts-wqy-microhei locales
   python3 python3-pil
-  unzip libarchive-tools p7zip-full time
+  unzip libarchive-tools p7zip-full zip nsis osslsigncode time
 )
 
 need_install=0

@@ -40,6 +40,7 @@ struct TOptions {
     std::optional<std::uint64_t> centralOffset; // stored central directory offset
     std::string comment;
     bool duplicateFirstOffset = false; // every central record names the first local header
+    bool reverseCentral = false;       // central records in the reverse order of the data
 };
 
 inline void Put16(std::string& s, std::uint32_t v) {
@@ -143,6 +144,7 @@ inline std::string AesExtra(std::uint16_t realMethod) {
 inline std::string BuildZip(const std::vector<TEntry>& entries, const TOptions& options = {}) {
     std::string zip = options.prefix;
     std::string central;
+    std::vector<std::string> records; // with reverseCentral: each record, last one first
     std::uint64_t firstOffset = zip.size();
     for (const TEntry& e : entries) {
         const std::uint32_t crc = e.crc.value_or(Crc(e.data));
@@ -197,7 +199,13 @@ inline std::string BuildZip(const std::vector<TEntry>& entries, const TOptions& 
                                : static_cast<std::uint32_t>(
                                      options.duplicateFirstOffset ? firstOffset : offset));
         central += e.name + centralExtra;
+        if (options.reverseCentral) {
+            records.insert(records.begin(), central);
+            central.clear();
+        }
     }
+    for (const std::string& record : records)
+        central += record;
     const std::uint64_t centralOffset = options.centralOffset.value_or(zip.size());
     zip += central;
     if (options.zip64End) {
