@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build make pkg-config git
   g++ clang libclang-rt-14-dev
   mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libz-mingw-w64-dev zlib1g-dev
   googletest libcli11-dev
   wine wine32:i386 wine64

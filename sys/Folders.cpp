@@ -121,6 +121,9 @@ std::wstring GetProgramFilesDir() {
 }
 
 bool Is64BitWindows() {
+#ifdef _WIN64
+    return true; // a 64-bit build (the tests' on some machines) runs on 64-bit Windows only
+#endif
     try {
         using TIsWow64Process = BOOL(WINAPI*)(HANDLE, PBOOL);
         using TGetNativeSystemInfo = void(WINAPI*)(LPSYSTEM_INFO);

@@ -10,6 +10,15 @@ export XDG_CONFIG_HOME=$HOME/.config XDG_DATA_HOME=$HOME/.local/share XDG_CACHE_
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-winemenubuilder.exe=d;mscoree=d;mshtml=d}
 export WINEARCH=win64
+# Where the kernel cannot run 32-bit programs, Wine runs with its 64-bit loader only (and the
+# Windows programs are built for 64-bit; see scripts/windows-arch.sh).
+wine_env_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+if [ "$("$wine_env_here/../../scripts/windows-arch.sh")" = x86_64 ]; then
+  case ":$PATH:" in
+  *":$wine_env_here/wine64-only:"*) ;;
+  *) export PATH=$wine_env_here/wine64-only:$PATH ;;
+  esac
+fi
 if [ -f "$test_env_dir/display" ]; then
   DISPLAY=$(cat "$test_env_dir/display")
   export DISPLAY
