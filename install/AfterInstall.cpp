@@ -40,7 +40,9 @@ void TFrmCommInst::DoAfterInstall() {
         RegisterUrlProtocol(FProtocalRootKeyName, FProtocalname, mainProgram);
 
     if (!FRegDllName.empty()) {
-        const std::wstring parameters = L"/s-  \"" + FTargetDir + L"\\" + FRegDllName + L"\"";
+        // "/s", not "/s-": regsvr32 knows no "/s-" and takes it for the DLL's name, so the
+        // server would never be registered.
+        const std::wstring parameters = L"/s  \"" + FTargetDir + L"\\" + FRegDllName + L"\"";
         ShellExecuteW(nullptr, L"open", L"regsvr32.exe", parameters.c_str(), L"", SW_HIDE);
     }
 

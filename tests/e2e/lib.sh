@@ -32,6 +32,8 @@ E2E_PREFIX=
 E2E_MARKER=
 E2E_CLEANED=
 E2E_PASSED=
+E2E_SKIPPED=
+E2E_AT_CLEANUP=()
 
 e2e_log() { echo "e2e: $E2E_NAME: $*" >&2; }
 
@@ -118,7 +120,7 @@ e2e_cleanup() {
     [ -z "$E2E_CLEANED" ] || return 0
     E2E_CLEANED=1
     [ -n "$E2E_PREFIX" ] || return 0
-    local status=0 pid
+    local status=0 pid command
     if [ -d "$E2E_PREFIX" ]; then
         WINEPREFIX=$E2E_PREFIX wineserver -k 2>/dev/null || true
         WINEPREFIX=$E2E_PREFIX wineserver -w 2>/dev/null || true
@@ -128,6 +130,11 @@ e2e_cleanup() {
         wait "$pid" 2>/dev/null || true
     done
     E2E_PIDS=()
+    # After the processes, which may hold files in what these commands remove.
+    for command in "${E2E_AT_CLEANUP[@]}"; do
+        eval "$command" || status=1
+    done
+    E2E_AT_CLEANUP=()
     local changed
     changed=$(find "$E2E_PREFIX" -type f -links +1 -newer "$E2E_MARKER" -print 2>/dev/null | head -n 20)
     if [ -n "$changed" ]; then
@@ -148,7 +155,7 @@ e2e_on_exit() {
     local status=$?
     trap - ERR
     e2e_cleanup || status=1
-    if [ "$status" -eq 0 ] && [ -z "$E2E_PASSED" ]; then
+    if [ "$status" -eq 0 ] && [ -z "$E2E_PASSED" ] && [ -z "$E2E_SKIPPED" ]; then
         e2e_log "FAILED: the script ended without e2e_pass"
         status=1
     fi
@@ -160,6 +167,19 @@ e2e_pass() {
     E2E_PASSED=1
     echo "e2e: $E2E_NAME passed"
     exit 0
+}
+
+# Ends the test as skipped (status 77, which CTest reports as "Not Run") with the reason.
+e2e_skip() {
+    e2e_log "SKIPPED: $*"
+    E2E_SKIPPED=1
+    e2e_cleanup || fail "cleaning up"
+    exit 77
+}
+
+# Runs COMMAND (a shell command line) when the test ends, however it ends.
+e2e_at_cleanup() {
+    E2E_AT_CLEANUP+=("$1")
 }
 
 e2e_require_begun() {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # An interactive installation whose archive is missing: the extraction's error in the error
-# box, the window left on the progress page, and the close button working again.
+# box, the window left on the progress page with the bar at 30, and the close button working
+# again.
 # shellcheck source=lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin install_failure
@@ -30,6 +31,8 @@ assert_contains "$box" 'text=Cannot open file "C:\broken\app.data".' "error box"
 e2e_screenshot error-box.png
 wt press --exe setup.exe >/dev/null
 page_shown 1 || fail "the window left the progress page"
+bar=$(wt list --exe setup.exe | grep 'class=msctls_progress32' | head -n 1)
+assert_contains "$bar" " pos=30 " "the progress bar"
 
 e2e_step "the close button (header 571,-1, 30 x 30) closes the window again"
 click $((571 + 15)) 14

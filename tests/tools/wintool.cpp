@@ -15,6 +15,9 @@
 //   press --exe NAME [--button TEXT | --id ID] [--timeout MS]
 //       Like msgbox, then presses that button (default: the first one) and waits until the box
 //       has gone. TEXT is compared case-insensitively, ignoring the mnemonic '&'.
+//   settext --exe NAME --class CLASS [--id ID] --text TEXT
+//       Sets the text of the process's first child window of that class (and id) with
+//       WM_SETTEXT, as typing it would leave it.
 //   close --exe NAME
 //       Posts WM_CLOSE to the process's visible top-level windows (status 1 if it has none).
 //   pids --exe NAME
@@ -35,7 +38,8 @@
 //          owner=0x00000000 style=0x16000000 exstyle=0x00040000 rect=L,T,R,B client=L,T,R,B
 //          title=TEXT                                                (one line)
 //     child hwnd=0x00010062 parent=0x00010060 class=Edit id=3 visible=1 enabled=1
-//          style=0x50010080 rect=L,T,R,B text=TEXT                   (one line)
+//          style=0x50010080 rect=L,T,R,B [pos=N] text=TEXT           (one line)
+//          (pos= is a progress bar's position)
 //   msgbox hwnd=0x00010070 pid=292 exe=setup.exe icon=error|warning|information|question|
 //          none|unknown                                              (one line)
 //   title=TEXT
@@ -50,6 +54,7 @@
 // never hold a space: a space is written %20 and a percent sign %25.
 
 #include <windows.h>
+#include <commctrl.h>
 #include <tlhelp32.h>
 
 #include "sys/Win32Handle.h"
@@ -84,6 +89,7 @@ const wchar_t kUsage[] =
     L" [--timeout MS]\n"
     L"  msgbox --exe NAME [--timeout MS]\n"
     L"  press --exe NAME [--button TEXT | --id ID] [--timeout MS]\n"
+    L"  settext --exe NAME --class CLASS [--id ID] --text TEXT\n"
     L"  close --exe NAME\n"
     L"  pids --exe NAME\n"
     L"  wait-exit --exe NAME [--timeout MS]\n"
@@ -287,6 +293,16 @@ RECT RectIn(HWND window, HWND reference) {
     return r;
 }
 
+// " pos=N" for a progress bar, read with PBM_GETPOS; "" for every other window.
+std::wstring ProgressField(HWND window) {
+    if (!EqualNoCase(ClassOf(window), PROGRESS_CLASSW))
+        return L"";
+    DWORD_PTR position = 0;
+    if (!SendMessageTimeoutW(window, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &position))
+        return L" pos=?";
+    return L" pos=" + std::to_wstring(static_cast<int>(position));
+}
+
 void PrintWindowRecord(HWND top, const ProcessMap& processes) {
     const DWORD pid = WindowPid(top);
     const auto found = processes.find(pid);
@@ -312,7 +328,8 @@ void PrintWindowRecord(HWND top, const ProcessMap& processes) {
                   std::to_wstring(static_cast<unsigned>(GetDlgCtrlID(child))) + L" visible=" +
                   (IsWindowVisible(child) ? L"1" : L"0") + L" enabled=" +
                   (IsWindowEnabled(child) ? L"1" : L"0") + L" style=" + Hex(StyleOf(child)) +
-                  L" rect=" + RectText(RectIn(child, top)) + L" text=" + FreeText(TextOf(child)));
+                  L" rect=" + RectText(RectIn(child, top)) + ProgressField(child) + L" text=" +
+                  FreeText(TextOf(child)));
     }
 }
 
@@ -554,7 +571,7 @@ bool BoxGone(HWND box) {
 
 struct TOptions {
     std::wstring command;
-    std::optional<std::wstring> exe, title, titleHas, windowClass, button;
+    std::optional<std::wstring> exe, title, titleHas, windowClass, button, text;
     std::optional<int> id;
     bool visible = false;
     std::optional<DWORD> timeoutMs;
@@ -587,6 +604,7 @@ TOptions ParseArguments(int argc, wchar_t** argv) {
         {L"wait", {L"--exe", L"--title", L"--title-has", L"--class", L"--visible", L"--timeout"}},
         {L"msgbox", {L"--exe", L"--timeout"}},
         {L"press", {L"--exe", L"--button", L"--id", L"--timeout"}},
+        {L"settext", {L"--exe", L"--class", L"--id", L"--text"}},
         {L"close", {L"--exe"}},
         {L"pids", {L"--exe"}},
         {L"wait-exit", {L"--exe", L"--timeout"}},
@@ -621,6 +639,8 @@ TOptions ParseArguments(int argc, wchar_t** argv) {
             options.windowClass = value;
         else if (option == L"--button")
             options.button = value;
+        else if (option == L"--text")
+            options.text = value;
         else if (option == L"--id" || option == L"--timeout") {
             const auto number = ParseNumber(value);
             if (!number)
@@ -637,6 +657,8 @@ TOptions ParseArguments(int argc, wchar_t** argv) {
         throw TUsageError{options.command + L" needs --exe NAME"};
     if (options.button && options.id)
         throw TUsageError{L"give --button or --id, not both"};
+    if (options.command == L"settext" && (!options.windowClass || !options.text))
+        throw TUsageError{L"settext needs --class CLASS and --text TEXT"};
     if (options.command == L"exit-code" && options.program.empty())
         throw TUsageError{L"exit-code needs -- PROGRAM [ARGS...]"};
     return options;
@@ -817,6 +839,31 @@ int CommandClose(const TOptions& options) {
     return kExitOk;
 }
 
+int CommandSetText(const TOptions& options) {
+    const std::vector<DWORD> pids = PidsOf(SnapshotProcesses(), *options.exe);
+    for (const HWND window : TopLevelWindows()) {
+        if (std::find(pids.begin(), pids.end(), WindowPid(window)) == pids.end())
+            continue;
+        for (const HWND child : ChildWindows(window)) {
+            if (!EqualNoCase(ClassOf(child), *options.windowClass) ||
+                (options.id && GetDlgCtrlID(child) != *options.id))
+                continue;
+            DWORD_PTR result = 0;
+            if (!SendMessageTimeoutW(child, WM_SETTEXT, 0,
+                                     reinterpret_cast<LPARAM>(options.text->c_str()),
+                                     SMTO_ABORTIFHUNG, kSendTimeoutMs, &result) ||
+                !result) {
+                PrintError(L"WM_SETTEXT failed for " + HandleText(child));
+                return kExitFailure;
+            }
+            PrintLine(L"set hwnd=" + HandleText(child) + L" text=" + FreeText(TextOf(child)));
+            return kExitOk;
+        }
+    }
+    PrintError(L"no " + *options.windowClass + L" window of " + *options.exe);
+    return kExitNotFound;
+}
+
 int CommandPids(const TOptions& options) {
     const std::vector<DWORD> pids = PidsOf(SnapshotProcesses(), *options.exe);
     for (const DWORD pid : pids)
@@ -889,6 +936,8 @@ int wmain(int argc, wchar_t** argv) {
         return CommandMsgbox(options);
     if (options.command == L"press")
         return CommandPress(options);
+    if (options.command == L"settext")
+        return CommandSetText(options);
     if (options.command == L"close")
         return CommandClose(options);
     if (options.command == L"pids")
