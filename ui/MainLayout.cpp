@@ -1,5 +1,7 @@
 #include "ui/MainLayout.h"
 
+#include "ui/LayoutPictures.h"
+
 namespace {
 
 const TFont kWindowFont(L"Microsoft YaHei UI", 12);
@@ -157,4 +159,6 @@ void BuildMainLayout(TForm& form, TMainWindowControls& c) {
     c.btnUninExit =
         MakeButton(form, c.tbUninFinish, L"btnUninExit", 201, 48, 175, 45, L"退出", bigButtonFont);
     c.btnUninExit->SetStretch(true);
+
+    LoadLayoutPictures(c);
 }
