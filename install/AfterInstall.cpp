@@ -7,6 +7,8 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+
 namespace {
 constexpr wchar_t kPublisher[] = L"Belmarro software";
 } // namespace
@@ -48,6 +50,11 @@ void TFrmCommInst::DoAfterInstall() {
 
     WriteUninstallEntry(FShortcutName, FShortcutName, mainProgram, FTargetDir, FVersion,
                         kPublisher);
+    // For deployment tools: how to uninstall without a window, where, and how much (in KB,
+    // rounded up, so that a small product does not show 0).
+    WriteUninstallDeploymentValues(FShortcutName, FTargetDir,
+                                   static_cast<DWORD>(std::min<unsigned long long>(
+                                       (FPayloadBytes + 1023) / 1024, 0xFFFFFFFFull)));
 
     if (!FAfterInstBat1.empty())
         ShellOpenFile(FTargetDir + L"\\" + FAfterInstBat1);

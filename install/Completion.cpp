@@ -24,6 +24,12 @@ void TFrmCommInst::btnExitClick(TObject*) {
 void TFrmCommInst::tmrHiddenAutoInstTimer(TObject*) {
     // Off first: the run processes messages, and a second firing must not start a second run.
     tmrHiddenAutoInst->SetEnabled(false);
+    // In the uninstall role the silent road removes the product instead: an installation run
+    // there would have no target directory.
+    if (IsUninstallRole()) {
+        SilentUninstall();
+        return;
+    }
     try {
         btnInstallClick(nullptr);
     } catch (...) {

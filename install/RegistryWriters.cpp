@@ -1,5 +1,6 @@
 #include "install/RegistryWriters.h"
 
+#include "install/ProtectedFolders.h"
 #include "sys/Error.h"
 #include "sys/MyCommonFuns.h"
 #include "sys/Win32Handle.h"
@@ -96,6 +97,94 @@ void WriteUninstallEntry(const std::wstring& entryName, const std::wstring& disp
     RegWriteString(key.Get(), L"UninstallString", installDir + L"\\unin.exe");
     RegWriteStringIfSet(key.Get(), L"DisplayVersion", version);
     RegWriteStringIfSet(key.Get(), L"Publisher", publisher);
+}
+
+void WriteUninstallDeploymentValues(const std::wstring& entryName, const std::wstring& installDir,
+                                    DWORD sizeKB) {
+    const std::wstring keyPath = kUninstallKey + entryName + L"_is1";
+    HKEY raw = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_SET_VALUE, &raw) != ERROR_SUCCESS)
+        return;
+    const TRegKey key(raw);
+    RegWriteString(key.Get(), L"QuietUninstallString",
+                   L"\"" + installDir + L"\\unin.exe\" /silent");
+    RegWriteString(key.Get(), L"InstallLocation", installDir);
+    const LONG result = RegSetValueExW(key.Get(), L"EstimatedSize", 0, REG_DWORD,
+                                       reinterpret_cast<const BYTE*>(&sizeKB), sizeof sizeKB);
+    if (result != ERROR_SUCCESS)
+        ShowErrorCode(static_cast<int>(result));
+}
+
+bool RemoveUninstallEntry(const std::wstring& entryName, const std::wstring& uninstallerPath) {
+    const std::wstring keyPath = kUninstallKey + entryName + L"_is1";
+    HKEY raw = nullptr;
+    const LONG opened =
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_QUERY_VALUE, &raw);
+    if (opened == ERROR_FILE_NOT_FOUND)
+        return true;
+    if (opened != ERROR_SUCCESS)
+        return false;
+    std::wstring named;
+    {
+        const TRegKey key(raw);
+        try {
+            named = ReadStringOrEmpty(key.Get(), L"UninstallString");
+        } catch (const EInstallerError&) {
+            return true; // not a string: not an entry this installer wrote
+        }
+    }
+    if (named.empty() || !SamePath(named, uninstallerPath))
+        return true;
+    // The 32-bit view, where WriteUninstallEntry wrote it; the entry has no sub-keys.
+    return RegDeleteKeyW(HKEY_LOCAL_MACHINE, keyPath.c_str()) == ERROR_SUCCESS;
+}
+
+std::wstring CommandProgram(const std::wstring& command) {
+    std::size_t start = command.find_first_not_of(L" \t");
+    if (start == std::wstring::npos)
+        return {};
+    if (command[start] == L'"') {
+        const std::size_t end = command.find(L'"', start + 1);
+        return command.substr(start + 1,
+                              end == std::wstring::npos ? std::wstring::npos : end - start - 1);
+    }
+    const std::size_t end = command.find_first_of(L" \t", start);
+    return command.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+}
+
+bool RemoveUrlProtocol(const std::wstring& protocolKey, const std::wstring& handlerPath) {
+    if (protocolKey.empty())
+        return true;
+    std::wstring command;
+    {
+        HKEY raw = nullptr;
+        const std::wstring commandKey = protocolKey + L"\\shell\\open\\command";
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, commandKey.c_str(), 0,
+                          KEY_QUERY_VALUE | KEY_WOW64_64KEY, &raw) != ERROR_SUCCESS)
+            return true; // no protocol, or not one with a command this installation wrote
+        const TRegKey key(raw);
+        try {
+            command = ReadStringOrEmpty(key.Get(), L"");
+        } catch (const EInstallerError&) {
+            return true;
+        }
+    }
+    const std::wstring program = CommandProgram(command);
+    if (program.empty() || !SamePath(program, handlerPath))
+        return true;
+    {
+        HKEY raw = nullptr;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, protocolKey.c_str(), 0, kProtocolAccess, &raw) !=
+            ERROR_SUCCESS)
+            return false;
+        const TRegKey key(raw);
+        RegDeleteTreeW(key.Get(), nullptr);
+    }
+    const bool deleted = RegDeleteKeyExW(HKEY_CLASSES_ROOT, protocolKey.c_str(), KEY_WOW64_64KEY,
+                                         0) == ERROR_SUCCESS;
+    if (deleted)
+        NotifyShellAndEnvironment();
+    return deleted;
 }
 
 void RegisterUrlProtocol(const std::wstring& protocolKey, const std::wstring& displayName,

@@ -29,6 +29,30 @@ void WriteUninstallEntry(const std::wstring& entryName, const std::wstring& disp
                          const std::wstring& iconPath, const std::wstring& installDir,
                          const std::wstring& version, const std::wstring& publisher);
 
+// Adds the values that deployment tools read to the uninstall entry that WriteUninstallEntry
+// wrote for `entryName`: "QuietUninstallString" (the quoted installDir "\unin.exe" and
+// " /silent"), "InstallLocation" (installDir) and "EstimatedSize" (REG_DWORD, `sizeKB`). A key
+// that cannot be opened writes nothing (WriteUninstallEntry has reported it); each value that
+// cannot be written shows its code.
+void WriteUninstallDeploymentValues(const std::wstring& entryName, const std::wstring& installDir,
+                                    DWORD sizeKB);
+
+// Deletes the uninstall entry of `entryName` (the key WriteUninstallEntry writes) when its
+// "UninstallString" names `uninstallerPath` (compared as file names are); an entry that names
+// another installation's uninstaller is left alone. True when no such entry of this
+// installation is left.
+bool RemoveUninstallEntry(const std::wstring& entryName, const std::wstring& uninstallerPath);
+
+// Deletes the URL protocol key `protocolKey` under HKEY_CLASSES_ROOT (the 64-bit view), with
+// everything below it, when its "shell\open\command" still starts `handlerPath`; a protocol
+// that another program has taken over is left alone. Notifies the shell when it deleted.
+// True when no such key of this installation is left.
+bool RemoveUrlProtocol(const std::wstring& protocolKey, const std::wstring& handlerPath);
+
+// The program a command line starts: the text inside the leading quotes, or up to the first
+// space when it does not start with a quote; "" for an empty command.
+std::wstring CommandProgram(const std::wstring& command);
+
 // Registers `handlerPath` for the URL protocol `protocolKey` under HKEY_CLASSES_ROOT (the 64-bit
 // view): the key's default value and "URL Protocol", and the command "<handler>" "%1", written
 // and followed by NotifyShellAndEnvironment only when it differs. A key that cannot be opened

@@ -36,6 +36,8 @@ TFrmCommInst::TFrmCommInst(TComponent* owner)
     btnInstall->OnClick = [this](TObject* sender) { btnInstallClick(sender); };
     btnChangeInstall->OnClick = [this](TObject* sender) { btnChangeInstallClick(sender); };
     btnExit->OnClick = [this](TObject* sender) { btnExitClick(sender); };
+    btnUninstall->OnClick = [this](TObject* sender) { btnUninstallClick(sender); };
+    btnUninExit->OnClick = [this](TObject* sender) { btnUninExitClick(sender); };
     tmrHiddenAutoInst->OnTimer = [this](TObject* sender) { tmrHiddenAutoInstTimer(sender); };
     FrmCommInst = this;
     // As for any creation handler, an error is reported and the window still comes up.
@@ -116,7 +118,7 @@ void TFrmCommInst::FormCreate(TObject*) {
     if (!LoadSettings())
         return;
 
-    if (GetExeFileName() != L"unin.exe") {
+    if (!IsUninstallRole()) {
         if (!FXPSupported && !IsVistaOrLater()) {
             Application->ShowMessage(L"Only supports Win7 and above, XP is not compatible!");
             EndStartup(false);
@@ -153,6 +155,10 @@ void TFrmCommInst::FormCreate(TObject*) {
 
     if (FbSilent)
         tmrHiddenAutoInst->SetEnabled(true);
+}
+
+bool TFrmCommInst::IsUninstallRole() const {
+    return GetExeFileName() == L"unin.exe";
 }
 
 void TFrmCommInst::ToggleCustomInstall(TObject*, TMouseButton, TShiftState, int, int) {

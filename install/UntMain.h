@@ -37,6 +37,24 @@ public:
     // The silent installation: fires once, runs the installation, closes the window.
     void tmrHiddenAutoInstTimer(TObject* sender);
 
+    // The uninstall button: ends the main program, removes the shortcuts, empties the data and
+    // installation folders and removes the registration, while the progress page runs; ends on
+    // the uninstall finish page. The close button is disabled meanwhile.
+    void btnUninstallClick(TObject* sender);
+    // The removal itself, in this order: main program ended,
+    // shortcuts, COM server unregistered (waited for), the data folder and the installation
+    // folder emptied unless protected (install/ProtectedFolders.h), then the uninstall entry,
+    // the "Uninstall" shortcut, the empty Programs sub-folder and this installation's URL
+    // protocol. Sets the exit code: success only when nothing but dot-named entries and the
+    // running uninstaller itself is left of what it was to remove.
+    void DoUninstall();
+    // The uninstall finish page's exit button: opens the web page ("[Version]" replaced),
+    // closes the window and has the running uninstaller deleted once it has exited.
+    void btnUninExitClick(TObject* sender);
+    // "unin.exe /silent": DoUninstall without a window or web page, then the self-deletion;
+    // closes the window, which ends the program.
+    void SilentUninstall();
+
     // The process exit code for this run so far (see install/ExitCodes.h).
     int ExitCode() const { return FExitCode; }
 
@@ -49,6 +67,8 @@ public:
     bool FImgDown = false;
     std::wstring FTargetDir;
     bool FbSilent = false;
+    // Bytes the archive reader wrote during the installation run: the payload's size.
+    unsigned long long FPayloadBytes = 0;
 
 private:
     int FExitCode;
@@ -57,6 +77,8 @@ private:
     bool LoadSettings();
     // Ends start-up: the message loop stops as soon as it starts.
     void EndStartup(bool showMainForm);
+    // True when the executable is named "unin.exe" (exactly): the uninstall role.
+    bool IsUninstallRole() const;
 };
 
 // The program's one main window, once created.

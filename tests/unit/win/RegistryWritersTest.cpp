@@ -276,3 +276,95 @@ TEST(RegistryViewsTest, UninstallEntryIn32BitViewAndView2In64Bit) {
                                nullptr),
               ERROR_INVALID_HANDLE);
 }
+
+// ---- The values for deployment tools, and removing the registration ---------------------------
+
+TEST_F(RegistryWritersTest, DeploymentValuesJoinTheUninstallEntry) {
+    WriteUninstallEntry(L"Deploy", L"Deploy", L"C:\\P\\d.exe", L"C:\\Program Files\\Deploy", L"1",
+                        L"p");
+    WriteUninstallDeploymentValues(L"Deploy", L"C:\\Program Files\\Deploy", 1234);
+    const std::wstring key = std::wstring(kUninstall) + L"Deploy_is1";
+    const auto quiet = ReadValue(machine_.Get(), key, L"QuietUninstallString");
+    ASSERT_TRUE(quiet);
+    EXPECT_EQ(quiet->type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(quiet->bytes, StringBytes(L"\"C:\\Program Files\\Deploy\\unin.exe\" /silent"));
+    const auto location = ReadValue(machine_.Get(), key, L"InstallLocation");
+    ASSERT_TRUE(location);
+    EXPECT_EQ(location->bytes, StringBytes(L"C:\\Program Files\\Deploy"));
+    const auto size = ReadValue(machine_.Get(), key, L"EstimatedSize");
+    ASSERT_TRUE(size);
+    EXPECT_EQ(size->type, static_cast<DWORD>(REG_DWORD));
+    const DWORD kb = 1234;
+    EXPECT_EQ(size->bytes, std::string(reinterpret_cast<const char*>(&kb), sizeof kb));
+    // The entry's own values stay as they were.
+    EXPECT_EQ(BytesOf(machine_.Get(), key, L"UninstallString"),
+              StringBytes(L"C:\\Program Files\\Deploy\\unin.exe"));
+}
+
+TEST_F(RegistryWritersTest, DeploymentValuesNeedTheEntry) {
+    WriteUninstallDeploymentValues(L"Never Written", L"C:\\x", 1);
+    EXPECT_FALSE(KeyExists(machine_.Get(), std::wstring(kUninstall) + L"Never Written_is1", 0));
+}
+
+TEST_F(RegistryWritersTest, UninstallEntryIsRemovedOnlyForItsOwnUninstaller) {
+    const std::wstring key = std::wstring(kUninstall) + L"Mine_is1";
+    struct TCase {
+        const wchar_t* written; // installation folder the entry names
+        const wchar_t* uninstaller;
+        bool removed;
+    };
+    const TCase cases[] = {
+        {L"C:\\Program Files\\Mine", L"C:\\Program Files\\Mine\\unin.exe", true},
+        {L"C:\\Program Files\\Mine", L"c:\\PROGRAM FILES\\mine\\UNIN.EXE", true},
+        // A target typed with a trailing separator doubles it in UninstallString.
+        {L"C:\\Program Files\\Mine\\", L"C:\\Program Files\\Mine\\unin.exe", true},
+        // The entry now belongs to an installation elsewhere: left alone.
+        {L"D:\\Other\\Mine", L"C:\\Program Files\\Mine\\unin.exe", false},
+        {L"C:\\Program Files\\Mine", L"C:\\Users\\u\\Downloads\\unin.exe", false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.written) + L" / " + c.uninstaller));
+        WriteUninstallEntry(L"Mine", L"Mine", L"C:\\m.exe", c.written, L"1", L"p");
+        ASSERT_TRUE(KeyExists(machine_.Get(), key, 0));
+        EXPECT_TRUE(RemoveUninstallEntry(L"Mine", c.uninstaller));
+        EXPECT_EQ(!KeyExists(machine_.Get(), key, 0), c.removed);
+    }
+    // No entry at all: nothing to do, and that is success.
+    RegDeleteKeyW(machine_.Get(), key.c_str());
+    EXPECT_TRUE(RemoveUninstallEntry(L"Mine", L"C:\\Program Files\\Mine\\unin.exe"));
+}
+
+TEST(CommandProgramTest, TheProgramACommandLineStarts) {
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"\"C:\\Program Files\\P\\bin\\Tool.exe\" \"%1\"", L"C:\\Program Files\\P\\bin\\Tool.exe"},
+        {L"C:\\P\\Tool.exe \"%1\"", L"C:\\P\\Tool.exe"},
+        {L"  \"C:\\P\\Tool.exe\"", L"C:\\P\\Tool.exe"},
+        {L"\"C:\\unterminated", L"C:\\unterminated"},
+        {L"C:\\P\\Tool.exe", L"C:\\P\\Tool.exe"},
+        {L"", L""},
+        {L"   ", L""},
+    };
+    for (const auto& [command, program] : cases)
+        EXPECT_EQ(CommandProgram(command), program)
+            << testing::PrintToString(std::wstring(command));
+}
+
+TEST_F(RegistryWritersTest, ProtocolKeyIsRemovedWhileItStillNamesTheMainProgram) {
+    const std::wstring mine = ClassKey(L"mine");
+    const std::wstring taken = ClassKey(L"taken");
+    RegisterUrlProtocol(mine, L"Mine", L"C:\\Program Files\\P\\bin\\Tool.exe");
+    RegisterUrlProtocol(taken, L"Taken", L"C:\\Program Files\\P\\bin\\Tool.exe");
+    // Another program has since registered itself for the second protocol.
+    RegisterUrlProtocol(taken, L"Taken", L"C:\\Other\\other.exe");
+
+    EXPECT_TRUE(RemoveUrlProtocol(mine, L"c:\\program files\\p\\BIN\\tool.exe"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, mine, KEY_WOW64_64KEY));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, mine + L"\\shell\\open\\command", KEY_WOW64_64KEY));
+
+    EXPECT_TRUE(RemoveUrlProtocol(taken, L"C:\\Program Files\\P\\bin\\Tool.exe"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, taken + L"\\shell\\open\\command", KEY_WOW64_64KEY));
+
+    // Gone already, or never registered: nothing to do.
+    EXPECT_TRUE(RemoveUrlProtocol(mine, L"C:\\Program Files\\P\\bin\\Tool.exe"));
+    EXPECT_TRUE(RemoveUrlProtocol(L"", L"C:\\x.exe"));
+}

@@ -1,0 +1,226 @@
+// The uninstallation run behind the uninstall button, its removal steps, the exit button that
+// hands the uninstaller's own deletion to a script, and the silent uninstallation.
+
+#include "install/ExitCodes.h"
+#include "install/ProtectedFolders.h"
+#include "install/RegistryWriters.h"
+#include "install/StepProgress.h"
+#include "install/UntMain.h"
+#include "sys/CStr.h"
+#include "sys/MyCommonFuns.h"
+#include "sys/ScopeGuard.h"
+#include "sys/Win32Handle.h"
+
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include <vector>
+
+namespace {
+
+// How long the uninstallation waits for ended copies of the main program to go, and for
+// regsvr32 to unregister the COM server. A hung program must not hang the uninstaller.
+constexpr DWORD kProcessEndWaitMs = 10000;
+constexpr DWORD kUnregisterWaitMs = 60000;
+
+bool DirectoryExists(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool FileExists(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// Waits (processing window messages) until `process` has ended or `timeoutMs` have passed.
+bool WaitPumping(HANDLE process, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+        const DWORD result = MsgWaitForMultipleObjects(1, &process, FALSE, left, QS_ALLINPUT);
+        if (result == WAIT_OBJECT_0)
+            return true;
+        if (result != WAIT_OBJECT_0 + 1)
+            return false; // timed out or failed
+        Application->ProcessMessages();
+    }
+}
+
+// TerminateProcess only starts the end of a process: its image stays locked until it is gone.
+// Waits for every running process named `exeFileName` (compared as KillProcessByName does).
+void WaitForProcessesToEnd(const std::wstring& exeFileName) {
+    if (exeFileName.empty())
+        return;
+    const THandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot)
+        return;
+    std::vector<THandle> running;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
+         more = Process32NextW(snapshot.Get(), &entry)) {
+        if (CompareStringOrdinal(entry.szExeFile, -1, exeFileName.c_str(), -1, TRUE) != CSTR_EQUAL)
+            continue;
+        THandle process(OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
+        if (process)
+            running.push_back(std::move(process));
+    }
+    const ULONGLONG deadline = GetTickCount64() + kProcessEndWaitMs;
+    for (const THandle& process : running) {
+        const ULONGLONG now = GetTickCount64();
+        WaitForSingleObject(process.Get(),
+                            now >= deadline ? 0 : static_cast<DWORD>(deadline - now));
+    }
+}
+
+// "regsvr32.exe /u /s" on the COM server, from the system folder (never a regsvr32.exe lying
+// in the installation folder), waited for.
+void UnregisterComServer(const std::wstring& dllPath) {
+    if (!FileExists(dllPath))
+        return;
+    wchar_t system[MAX_PATH + 1] = {};
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH + 1);
+    if (length == 0 || length > MAX_PATH)
+        return;
+    const std::wstring program = std::wstring(system) + L"\\regsvr32.exe";
+    std::wstring commandLine = L"\"" + program + L"\" /u /s \"" + dllPath + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        system, &startup, &info))
+        return;
+    const THandle process(info.hProcess);
+    const THandle thread(info.hThread);
+    WaitPumping(process.Get(), kUnregisterWaitMs);
+}
+
+// The entries of `directory` that an emptying should have removed and did not: every name not
+// beginning with "." except `ownName` (the running uninstaller, which the script deletes).
+std::vector<std::wstring> LeftEntries(const std::wstring& directory, const std::wstring& ownName) {
+    std::vector<std::wstring> left;
+    WIN32_FIND_DATAW entry;
+    const TFindHandle listing(FindFirstFileW((directory + L"\\*").c_str(), &entry));
+    if (!listing)
+        return left;
+    do {
+        if (entry.cFileName[0] == L'.')
+            continue;
+        if (!ownName.empty() &&
+            CompareStringOrdinal(entry.cFileName, -1, ownName.c_str(), -1, TRUE) == CSTR_EQUAL)
+            continue;
+        left.emplace_back(entry.cFileName);
+    } while (FindNextFileW(listing.Get(), &entry));
+    return left;
+}
+
+std::wstring WithoutTrailingSeparator(std::wstring path) {
+    if (!path.empty() && path.back() == L'\\')
+        path.pop_back();
+    return path;
+}
+
+} // namespace
+
+void TFrmCommInst::btnUninstallClick(TObject*) {
+    imgbtnClose->SetEnabled(false);
+    TScopeGuard enableClose([this] { imgbtnClose->SetEnabled(true); });
+    FExitCode = exitcode::kFailure; // until the run says otherwise
+
+    FTargetDir = WithoutTrailingSeparator(GetExeDir());
+    cnMain->SetActivePage(tbUninProcess);
+
+    Sleep(200);
+    StepProgress(*pbUninstall, 0, 30, 3, 200);
+    DoUninstall();
+    StepProgress(*pbUninstall, 31, 80, 3, 200);
+    StepProgress(*pbUninstall, 80, 100, 5, 200);
+
+    cnMain->SetActivePage(tbUninFinish);
+}
+
+void TFrmCommInst::DoUninstall() {
+    FExitCode = exitcode::kFailure;
+    bool complete = true;
+    const std::wstring mainProgram = GetMainProgFullPath();
+    const std::wstring uninstaller = GetExeDir() + GetExeFileName();
+
+    KillProcessByName(FMainProg);
+    WaitForProcessesToEnd(FMainProg);
+    DeleteDesktopShortcut(mainProgram, FShortcutName);
+    DeleteProgramsShortcut(mainProgram, FProgramDirName, FShortcutName);
+
+    // Unregistered while its file is still there.
+    if (!FRegDllName.empty())
+        UnregisterComServer(FTargetDir + L"\\" + FRegDllName);
+
+    // The per-user data folder and the installation folder, unless emptying them would wipe a
+    // folder that is not the product's (a drive, the profile, Downloads, ...).
+    const std::vector<std::wstring> protectedFolders = SystemProtectedFolders();
+    auto isProtected = [&protectedFolders](const std::wstring& path) {
+        return IsProtectedFolder(CanonicalFolder(path), protectedFolders);
+    };
+    // A protected data folder is a fault of the settings that the uninstaller neutralises: it
+    // does not make the run fail. A protected installation folder does: none of the product's
+    // files have been removed.
+    if (!FConfigPathForUinstall.empty() && DirectoryExists(FConfigPathForUinstall) &&
+        !isProtected(FConfigPathForUinstall)) {
+        ClearDirectory(FConfigPathForUinstall);
+        if (!LeftEntries(FConfigPathForUinstall, L"").empty())
+            complete = false;
+    }
+    if (isProtected(FTargetDir)) {
+        complete = false;
+    } else {
+        ClearDirectory(FTargetDir);
+        // Fails while the uninstaller runs from it, as it normally does; ignored.
+        RemoveDirectoryW(FTargetDir.c_str());
+        const bool ownFolder = SamePath(WithoutTrailingSeparator(GetExeDir()), FTargetDir);
+        if (DirectoryExists(FTargetDir) &&
+            !LeftEntries(FTargetDir, ownFolder ? GetExeFileName() : L"").empty())
+            complete = false;
+    }
+
+    // The registration, once the files are gone: nothing may point at deleted files.
+    if (!RemoveUninstallEntry(FShortcutName, uninstaller))
+        complete = false;
+    DeleteProgramsShortcut(uninstaller, FProgramDirName, L"Uninstall");
+    if (!FProgramDirName.empty()) {
+        const std::wstring programs = GetSpecialFolder(CSIDL_PROGRAMS);
+        const std::wstring subFolder = programs + L"\\" + FProgramDirName;
+        // Removed only when empty; never the Programs folder itself or another protected one.
+        if (!programs.empty() && !isProtected(subFolder))
+            RemoveDirectoryW(subFolder.c_str());
+    }
+    if (!FProtocalRootKeyName.empty() && !RemoveUrlProtocol(FProtocalRootKeyName, mainProgram))
+        complete = false;
+
+    FExitCode = complete ? exitcode::kSuccess : exitcode::kFailure;
+}
+
+void TFrmCommInst::btnUninExitClick(TObject*) {
+    if (!FOpenWebsiteAfterUninstall.empty()) {
+        FOpenWebsiteAfterUninstall =
+            StrReplaceAll(FOpenWebsiteAfterUninstall, L"[Version]", FVersion, false);
+        OpenDocument(FOpenWebsiteAfterUninstall);
+    }
+    Close();
+    DeleteSelf();
+}
+
+void TFrmCommInst::SilentUninstall() {
+    FExitCode = exitcode::kFailure;
+    try {
+        FTargetDir = WithoutTrailingSeparator(GetExeDir());
+        DoUninstall();
+        DeleteSelf();
+    } catch (...) {
+        FExitCode = exitcode::kFailure;
+        HandleToolkitException();
+    }
+    Close();
+}

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# An interactive installation, then unin.exe from the installation folder clicked through
+# under Xvfb: the uninstall button ends the running main program, removes both shortcuts to it,
+# empties the installation folder (dot-named entries kept) and the data folder, and removes
+# the uninstall entry, the "Uninstall" shortcut with its Programs sub-folder and the protocol
+# key; the exit button opens the web address with "[Version]" replaced, and once the program
+# has exited the script deletes unin.exe and itself.
+# shellcheck source=lib.sh
+. "$(dirname "$0")/lib.sh"
+e2e_begin uninstall_interactive
+# shellcheck source=uninstall_lib.sh
+. "$(dirname "$0")/uninstall_lib.sh"
+
+product_setup
+
+e2e_step "an interactive installation (install button, then the finish button)"
+e2e_start "$dist/setup.exe"
+setup_pid=$E2E_LAST_PID
+window_origin setup.exe
+wait_for_page setup.exe 0
+sleep 0.5 # first paint
+click $((11 + 202 + 80)) $((261 + 35 + 22))
+wait_for_page setup.exe 2
+# The finish button starts the main program: the uninstaller must end it.
+click $((11 + 201 + 87)) $((261 + 50 + 22))
+e2e_wait_exit "$setup_pid"
+for _ in $(seq 1 100); do
+    wt pids --exe Tool.exe >/dev/null 2>&1 && break
+    sleep 0.1
+done
+wt pids --exe Tool.exe >/dev/null || fail "the finish button did not start the main program"
+check_installed interactive
+fill_leftovers
+temp_before=$(ls -A "$temp")
+
+e2e_step "unin.exe opens on the uninstall page"
+e2e_start "$target/unin.exe"
+unin_pid=$E2E_LAST_PID
+window_origin unin.exe
+wait_for_page unin.exe 3
+sleep 0.5
+e2e_screenshot uninstall-page.png
+
+e2e_step "the uninstall button (page 198,39) removes the product"
+click $((11 + 198 + 87)) $((261 + 39 + 22))
+wait_for_page unin.exe 5
+e2e_screenshot uninstall-finish-page.png
+check_uninstalled
+assert_file_exists "$target/unin.exe" "the running uninstaller"
+assert_no_file "$opened" "a web page opened before the exit button"
+
+e2e_step "the exit button (page 201,48) opens the web page and ends the uninstaller"
+click $((11 + 201 + 87)) $((261 + 48 + 22))
+e2e_wait_exit "$unin_pid"
+assert_eq 0 "$E2E_STATUS" "exit status of unin.exe"
+for _ in $(seq 1 100); do [ -s "$opened" ] && break; sleep 0.1; done
+assert_file_exists "$opened" "record of the opened web address"
+assert_eq "e2ebye://bye/?v=2.5&again=2.5" "$(tr -d '\r' <"$opened")" "the opened web address"
+
+e2e_step "the script deletes unin.exe and then itself"
+wait_self_deleted "$temp_before"
+check_uninstalled
+
+e2e_pass
