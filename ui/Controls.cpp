@@ -337,8 +337,13 @@ void TWinControl::HandleMousePress(TMouseButton button, WPARAM wParam, LPARAM lP
 
 void TWinControl::HandleMouseRelease(TMouseButton button, WPARAM wParam, LPARAM lParam) {
     TControl* target = captured_;
-    if (!target)
+    if (!target) {
+        // The pressed control went away (hidden by its own press, say): the window must not
+        // keep the pointer, or no other window would see it move.
+        if (GetCapture() == hwnd_)
+            ReleaseCapture();
         return;
+    }
     POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     const bool wasDouble = captureIsDouble_;
     captured_ = nullptr;
@@ -423,6 +428,15 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_MOUSEMOVE:
         HandleMouseMove(wParam, lParam);
         return 0;
+    case WM_WINDOWPOSCHANGED:
+        // A top-level window moved by the system (dragged, say) keeps its recorded position,
+        // so that a later resize through SetBounds does not move it back.
+        if (!(GetWindowLongW(hwnd_, GWL_STYLE) & WS_CHILD)) {
+            const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
+            if (!(pos->flags & SWP_NOMOVE))
+                TControl::SetBounds(pos->x, pos->y, Width(), Height());
+        }
+        break;
     case WM_MOUSELEAVE:
         trackingLeave_ = false;
         if (!captured_)

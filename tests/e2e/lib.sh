@@ -237,6 +237,25 @@ e2e_screenshot() {
     e2e_log "screenshot $file"
 }
 
+# The colour of the screen pixel X,Y now, as "R G B".
+e2e_pixel() {
+    import -display "$DISPLAY" -window root -crop "1x1+$1+$2" -depth 8 rgb:- 2>/dev/null |
+        od -An -tu1 | awk '{print $1, $2, $3}'
+}
+
+# Fails unless the screen pixel X,Y is within 8 of R G B in every channel.
+assert_pixel() { # X Y R G B WHAT
+    local actual
+    actual=$(e2e_pixel "$1" "$2")
+    # shellcheck disable=SC2086 # the three numbers are meant to split
+    set -- "$@" $actual
+    local r=$3 g=$4 b=$5 what=$6 ar=$7 ag=$8 ab=$9
+    local d
+    for d in $((ar - r)) $((ag - g)) $((ab - b)); do
+        [ "${d#-}" -le 8 ] || fail "$what: pixel at $1,$2 is $ar $ag $ab, expected about $r $g $b"
+    done
+}
+
 win_path() {
     e2e_require_begun
     local path
