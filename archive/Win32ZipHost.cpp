@@ -53,8 +53,8 @@ private:
 
 class TWin32Output final : public IZipOutput {
 public:
-    TWin32Output(THandle file, std::uint64_t presized)
-        : file_(std::move(file)), presized_(presized) {}
+    TWin32Output(THandle file, std::uint64_t presized, std::uint64_t& extracted)
+        : file_(std::move(file)), presized_(presized), extracted_(extracted) {}
     ~TWin32Output() override { CutToWritten(); }
     bool Write(const void* data, std::size_t length) override {
         const char* p = static_cast<const char*>(data);
@@ -71,6 +71,7 @@ public:
     }
     void Finish(const TDosDateTime* modified) override {
         CutToWritten();
+        extracted_ += written_;
         if (modified) {
             const TDosCalendar c = DosToCalendar(*modified);
             SYSTEMTIME local{};
@@ -99,6 +100,7 @@ private:
     THandle file_;
     std::uint64_t presized_;
     std::uint64_t written_ = 0;
+    std::uint64_t& extracted_;
 };
 
 } // namespace
@@ -174,7 +176,7 @@ std::unique_ptr<IZipOutput> TWin32ZipHost::CreateOutput(const std::wstring& path
             presized = declaredSize;
         SetPosition(file.Get(), 0);
     }
-    return std::make_unique<TWin32Output>(std::move(file), presized);
+    return std::make_unique<TWin32Output>(std::move(file), presized, extracted_);
 }
 
 bool TWin32ZipHost::RemoveFile(const std::wstring& path) {

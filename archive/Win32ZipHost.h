@@ -26,6 +26,11 @@ public:
     const ICodePage& AnsiCodePage() override;
     void ProcessMessages() override;
 
+    // The bytes of the files extracted completely so far (finished outputs; a file deleted
+    // for a wrong CRC-32 never finishes).
+    std::uint64_t BytesExtracted() const { return extracted_; }
+
 private:
     std::function<void()> pump_;
+    std::uint64_t extracted_ = 0;
 };

@@ -14,9 +14,6 @@
 #include <shlobj.h>
 
 #include <chrono>
-#include <cstdint>
-#include <functional>
-#include <memory>
 #include <random>
 
 namespace {
@@ -50,60 +47,6 @@ std::wstring DrivePart(const std::wstring& path) {
         return path.substr(0, 2);
     return path;
 }
-
-// The Win32 host that also counts the bytes it writes: the payload's uncompressed size, which
-// the uninstall entry reports to deployment tools ("EstimatedSize").
-class TCountingZipHost final : public IZipHost {
-public:
-    explicit TCountingZipHost(std::function<void()> pump) : host_(std::move(pump)) {}
-    unsigned long long BytesWritten() const { return bytes_; }
-
-    std::unique_ptr<IZipInput> OpenArchive(const std::wstring& path) override {
-        return host_.OpenArchive(path);
-    }
-    bool DirectoryExists(const std::wstring& path) override { return host_.DirectoryExists(path); }
-    bool FileExists(const std::wstring& path) override { return host_.FileExists(path); }
-    bool CreateDirectories(const std::wstring& path) override {
-        return host_.CreateDirectories(path);
-    }
-    std::unique_ptr<IZipOutput> CreateOutput(const std::wstring& path,
-                                             std::uint64_t declaredSize) override {
-        std::unique_ptr<IZipOutput> output = host_.CreateOutput(path, declaredSize);
-        if (!output)
-            return output;
-        return std::make_unique<TCountingOutput>(std::move(output), bytes_);
-    }
-    bool RemoveFile(const std::wstring& path) override { return host_.RemoveFile(path); }
-    bool SetAttributes(const std::wstring& path, std::uint32_t attributes,
-                       bool isDirectory) override {
-        return host_.SetAttributes(path, attributes, isDirectory);
-    }
-    void ClearReadOnly(const std::wstring& path) override { host_.ClearReadOnly(path); }
-    const ICodePage& OemCodePage() override { return host_.OemCodePage(); }
-    const ICodePage& AnsiCodePage() override { return host_.AnsiCodePage(); }
-    void ProcessMessages() override { host_.ProcessMessages(); }
-
-private:
-    class TCountingOutput final : public IZipOutput {
-    public:
-        TCountingOutput(std::unique_ptr<IZipOutput> output, unsigned long long& bytes)
-            : output_(std::move(output)), bytes_(bytes) {}
-        bool Write(const void* data, std::size_t length) override {
-            const bool written = output_->Write(data, length);
-            if (written)
-                bytes_ += length;
-            return written;
-        }
-        void Finish(const TDosDateTime* modified) override { output_->Finish(modified); }
-
-    private:
-        std::unique_ptr<IZipOutput> output_;
-        unsigned long long& bytes_;
-    };
-
-    TWin32ZipHost host_;
-    unsigned long long bytes_ = 0;
-};
 
 void CreateTargetDirectory(const std::wstring& path) {
     if (path.empty())
@@ -165,9 +108,9 @@ void TFrmCommInst::btnInstallClick(TObject*) {
     StepProgress(*pbProgress, 0, 30, 2, 0);
 
     FExitCode = exitcode::kPackageDamaged; // a missing or unreadable archive
-    TCountingZipHost host([] { Application->ProcessMessages(); });
+    TWin32ZipHost host([] { Application->ProcessMessages(); });
     UnzipArchive(host, archivePath, FTargetDir, kArchivePassword);
-    FPayloadBytes = host.BytesWritten();
+    FPayloadBytes = host.BytesExtracted(); // the uninstall entry's size, for deployment tools
     FExitCode = exitcode::kFailure;
 
     StepProgress(*pbProgress, 31, 50, 5, 400);

@@ -7,12 +7,12 @@
 #include "install/StepProgress.h"
 #include "install/UntMain.h"
 #include "sys/CStr.h"
+#include "sys/FileIo.h"
 #include "sys/MyCommonFuns.h"
 #include "sys/ScopeGuard.h"
 #include "sys/Win32Handle.h"
 
 #include <shlobj.h>
-#include <tlhelp32.h>
 
 #include <vector>
 
@@ -22,16 +22,6 @@ namespace {
 // regsvr32 to unregister the COM server. A hung program must not hang the uninstaller.
 constexpr DWORD kProcessEndWaitMs = 10000;
 constexpr DWORD kUnregisterWaitMs = 60000;
-
-bool DirectoryExists(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-bool FileExists(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
 
 // Waits (processing window messages) until `process` has ended or `timeoutMs` have passed.
 bool WaitPumping(HANDLE process, DWORD timeoutMs) {
@@ -45,33 +35,6 @@ bool WaitPumping(HANDLE process, DWORD timeoutMs) {
         if (result != WAIT_OBJECT_0 + 1)
             return false; // timed out or failed
         Application->ProcessMessages();
-    }
-}
-
-// TerminateProcess only starts the end of a process: its image stays locked until it is gone.
-// Waits for every running process named `exeFileName` (compared as KillProcessByName does).
-void WaitForProcessesToEnd(const std::wstring& exeFileName) {
-    if (exeFileName.empty())
-        return;
-    const THandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot)
-        return;
-    std::vector<THandle> running;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
-         more = Process32NextW(snapshot.Get(), &entry)) {
-        if (CompareStringOrdinal(entry.szExeFile, -1, exeFileName.c_str(), -1, TRUE) != CSTR_EQUAL)
-            continue;
-        THandle process(OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
-        if (process)
-            running.push_back(std::move(process));
-    }
-    const ULONGLONG deadline = GetTickCount64() + kProcessEndWaitMs;
-    for (const THandle& process : running) {
-        const ULONGLONG now = GetTickCount64();
-        WaitForSingleObject(process.Get(),
-                            now >= deadline ? 0 : static_cast<DWORD>(deadline - now));
     }
 }
 
@@ -150,7 +113,7 @@ void TFrmCommInst::DoUninstall() {
     const std::wstring uninstaller = GetExeDir() + GetExeFileName();
 
     KillProcessByName(FMainProg);
-    WaitForProcessesToEnd(FMainProg);
+    WaitForProcessesByName(FMainProg, kProcessEndWaitMs);
     DeleteDesktopShortcut(mainProgram, FShortcutName);
     DeleteProgramsShortcut(mainProgram, FProgramDirName, FShortcutName);
 

@@ -140,6 +140,10 @@ bool ClearDirectory(const std::wstring& path);
 // ended, also when nothing matched or no process list could be taken.
 bool KillProcessByName(const std::wstring& exeFileName);
 
+// Waits, at most `timeoutMs` in all, until the processes that KillProcessByName would match
+// have ended: a terminated process keeps its executable locked until it is gone.
+void WaitForProcessesByName(const std::wstring& exeFileName, DWORD timeoutMs);
+
 // Enables `privilegeName` (such as "SeDebugPrivilege") in the access token of `process`; true
 // when the adjusting call succeeded, which it also does when the token lacks the privilege.
 bool EnablePrivilege(HANDLE process, const std::wstring& privilegeName);

@@ -5,6 +5,7 @@
 #include <tlhelp32.h>
 
 #include <cwchar>
+#include <vector>
 
 namespace {
 
@@ -46,23 +47,53 @@ bool EnablePrivilege(HANDLE process, const std::wstring& privilegeName) {
     return AdjustTokenPrivileges(token.Get(), FALSE, &privileges, 0, nullptr, nullptr) != FALSE;
 }
 
-bool KillProcessByName(const std::wstring& exeFileName) {
-    bool result = true;
+namespace {
+
+// Calls `visit(processId)` for every running process whose executable file name equals
+// `exeFileName` (ASCII letters without regard to case, blanks trimmed); false when no process
+// list could be taken.
+template <typename Visit> bool ForEachProcessNamed(const std::wstring& exeFileName, Visit visit) {
     const THandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot)
-        return result;
+        return false;
     const std::wstring wanted = AsciiUpper(exeFileName);
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
          more = Process32NextW(snapshot.Get(), &entry)) {
         const std::wstring name(entry.szExeFile, wcsnlen(entry.szExeFile, MAX_PATH));
-        if (AsciiUpper(Trim(name)) != wanted)
-            continue;
+        if (AsciiUpper(Trim(name)) == wanted)
+            visit(entry.th32ProcessID);
+    }
+    return true;
+}
+
+} // namespace
+
+bool KillProcessByName(const std::wstring& exeFileName) {
+    bool result = true;
+    ForEachProcessNamed(exeFileName, [&result](DWORD processId) {
         EnablePrivilege(GetCurrentProcess(), L"SeDebugPrivilege");
-        const THandle process(OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID));
+        const THandle process(OpenProcess(PROCESS_TERMINATE, FALSE, processId));
         if (!process || !TerminateProcess(process.Get(), 1))
             result = false;
-    }
+    });
     return result;
+}
+
+void WaitForProcessesByName(const std::wstring& exeFileName, DWORD timeoutMs) {
+    if (exeFileName.empty())
+        return;
+    std::vector<THandle> running;
+    ForEachProcessNamed(exeFileName, [&running](DWORD processId) {
+        THandle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
+        if (process)
+            running.push_back(std::move(process));
+    });
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (const THandle& process : running) {
+        const ULONGLONG now = GetTickCount64();
+        WaitForSingleObject(process.Get(),
+                            now >= deadline ? 0 : static_cast<DWORD>(deadline - now));
+    }
 }

@@ -237,6 +237,45 @@ e2e_screenshot() {
     e2e_log "screenshot $file"
 }
 
+# ---- Windows under the pointer: coordinates are relative to the window's top left, which
+# e2e_window_origin reads (the windows are borderless: their client area is the window).
+
+# Waits for the visible window of EXE; sets origin_x, origin_y and window_height.
+e2e_window_origin() { # EXE
+    local listing rect right bottom
+    listing=$(wt wait --exe "$1" --visible) || fail "no visible window of $1"
+    rect=$(sed -n 's/^window .* rect=\([-0-9,]*\) .*/\1/p' <<<"$listing" | head -n 1)
+    IFS=, read -r origin_x origin_y right bottom <<<"$rect"
+    window_height=$((bottom - origin_y))
+}
+
+e2e_move() { # X Y
+    xdotool mousemove --sync $((origin_x + $1)) $((origin_y + $2))
+}
+
+e2e_click() { # X Y
+    e2e_move "$1" "$2"
+    xdotool click 1
+}
+
+# True when page PAGE_INDEX of EXE's page container is the one shown.
+e2e_page_shown() { # EXE PAGE_INDEX
+    wt list --exe "$1" | grep -q "^ *child .* id=$((1000 + $2)) visible=1 "
+}
+
+e2e_wait_for_page() { # EXE PAGE_INDEX
+    for _ in $(seq 1 300); do
+        e2e_page_shown "$1" "$2" && return 0
+        sleep 0.05
+    done
+    fail "page $2 of $1 was not shown"
+}
+
+# assert_pixel at a point of the window.
+e2e_pixel_at() { # X Y R G B WHAT
+    assert_pixel $((origin_x + $1)) $((origin_y + $2)) "$3" "$4" "$5" "$6"
+}
+
 # The colour of the screen pixel X,Y now, as "R G B".
 e2e_pixel() {
     import -display "$DISPLAY" -window root -crop "1x1+$1+$2" -depth 8 rgb:- 2>/dev/null |

@@ -27,43 +27,33 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
     z.write(sys.argv[2], "Tool.exe")
 PY
 
-click() { xdotool mousemove --sync $((origin_x + $1)) $((origin_y + $2)) click 1; }
-page_shown() { wt list --exe setup.exe | grep -q "^ *child .* id=$((1000 + $1)) visible=1 "; }
-wait_for_page() {
-    for _ in $(seq 1 300); do
-        page_shown "$1" && return 0
-        sleep 0.1
-    done
-    fail "page $1 was not shown"
-}
 
 e2e_start "$dir/setup.exe"
 setup_pid=$E2E_LAST_PID
-listing=$(wt wait --exe setup.exe --visible --title Small)
-IFS=, read -r origin_x origin_y _ _ <<<"$(sed -n 's/^window .* rect=\([-0-9,]*\) .*/\1/p' <<<"$listing")"
-wait_for_page 0
+e2e_window_origin setup.exe
+e2e_wait_for_page setup.exe 0
 sleep 0.5
 wt settext --exe setup.exe --class Edit --text 'T:\Small' >/dev/null
 
 e2e_step "99 MB free: refused, the window stays on the install page"
-click $((11 + 202 + 80)) $((261 + 35 + 22))
+e2e_click $((11 + 202 + 80)) $((261 + 35 + 22))
 box=$(wt msgbox --exe setup.exe)
 assert_contains "$box" "text=Insufficient disk space, the free space is less than 100M!" "message"
 e2e_screenshot disk-space-box.png
 wt press --exe setup.exe >/dev/null
-page_shown 0 || fail "the window left the install page"
+e2e_page_shown setup.exe 0 || fail "the window left the install page"
 [ ! -e "$small/Small/Tool.exe" ] || fail "files were extracted onto the full drive"
 
 e2e_step "exactly 100 MB free: the installation runs"
 mount -o remount,size=100m "$small"
 free=$(df -B1 --output=avail "$small" | tail -n 1 | tr -d ' ')
 assert_eq $((100 * 1024 * 1024)) "$free" "free bytes on the drive"
-click $((11 + 202 + 80)) $((261 + 35 + 22))
-wait_for_page 2
+e2e_click $((11 + 202 + 80)) $((261 + 35 + 22))
+e2e_wait_for_page setup.exe 2
 cmp -s "$FIXTURE_BIN_DIR/sleeper.exe" "$small/Small/Tool.exe" || fail "Tool.exe was not installed"
 
 e2e_step "the close button ends setup with success"
-click $((571 + 15)) 14
+e2e_click $((571 + 15)) 14
 e2e_wait_exit "$setup_pid"
 assert_eq 0 "$E2E_STATUS" "exit status"
 

@@ -14,28 +14,25 @@ printf '{"Title": "Broken", "Version": "1", "BigTitle": "B", "Description": "d",
  "OpenWebsiteAfterInstall": "", "OpenWebsiteAfterUninstall": "", "ProgramDirName": "Broken",
  "NetID": "", "XPSupported": false}' >"$dir/config.dat"
 
-click() { xdotool mousemove --sync $((origin_x + $1)) $((origin_y + $2)) click 1; }
-page_shown() { wt list --exe setup.exe | grep -q "^ *child .* id=$((1000 + $1)) visible=1 "; }
 
 e2e_start "$dir/setup.exe"
 setup_pid=$E2E_LAST_PID
-listing=$(wt wait --exe setup.exe --visible --title Broken)
-IFS=, read -r origin_x origin_y _ _ <<<"$(sed -n 's/^window .* rect=\([-0-9,]*\) .*/\1/p' <<<"$listing")"
+e2e_window_origin setup.exe
 sleep 0.5
 
 e2e_step "the install button: the missing app.data is reported"
-click $((11 + 202 + 80)) $((261 + 35 + 22))
+e2e_click $((11 + 202 + 80)) $((261 + 35 + 22))
 box=$(wt msgbox --exe setup.exe)
 assert_contains "$box" "icon=error" "error box"
 assert_contains "$box" 'text=Cannot open file "C:\broken\app.data".' "error box"
 e2e_screenshot error-box.png
 wt press --exe setup.exe >/dev/null
-page_shown 1 || fail "the window left the progress page"
+e2e_page_shown setup.exe 1 || fail "the window left the progress page"
 bar=$(wt list --exe setup.exe | grep 'class=msctls_progress32' | head -n 1)
 assert_contains "$bar" " pos=30 " "the progress bar"
 
 e2e_step "the close button (header 571,-1, 30 x 30) closes the window again"
-click $((571 + 15)) 14
+e2e_click $((571 + 15)) 14
 e2e_wait_exit "$setup_pid"
 assert_eq $((1620 % 256)) "$E2E_STATUS" "exit status after a missing archive"
 

@@ -11,34 +11,17 @@ mkdir -p "$dir"
 cp "$OUT_DIR/demo/setup.exe" "$dir/setup.exe"
 target=$(unix_path 'C:\Program Files\DemoApp')
 
-# Clicks at a point of the window's client area (the window is borderless, so the client
-# area is the window).
-click() { # X Y
-    xdotool mousemove --sync $((origin_x + $1)) $((origin_y + $2)) click 1
-}
-page_shown() { # PAGE_INDEX
-    wt list --exe setup.exe | grep -q "^ *child .* id=$((1000 + $1)) visible=1 "
-}
-wait_for_page() { # PAGE_INDEX
-    for _ in $(seq 1 300); do
-        page_shown "$1" && return 0
-        sleep 0.1
-    done
-    fail "page $1 was not shown"
-}
 
 e2e_step "the window opens on the install page"
 e2e_start "$dir/setup.exe"
 setup_pid=$E2E_LAST_PID
-listing=$(wt wait --exe setup.exe --visible)
-rect=$(sed -n 's/^window .* rect=\([-0-9,]*\) .*/\1/p' <<<"$listing")
-IFS=, read -r origin_x origin_y _ _ <<<"$rect"
-wait_for_page 0
+e2e_window_origin setup.exe
+e2e_wait_for_page setup.exe 0
 sleep 0.5 # first paint
 
 e2e_step "the install button (page 202,35 + container 11,261) runs the installation"
-click $((11 + 202 + 80)) $((261 + 35 + 22))
-wait_for_page 2
+e2e_click $((11 + 202 + 80)) $((261 + 35 + 22))
+e2e_wait_for_page setup.exe 2
 e2e_screenshot finish-page.png
 assert_file_exists "$target/bin/DemoApp.exe" "main program"
 cmp -s "$dir/setup.exe" "$target/unin.exe" || fail "unin.exe is not a byte-exact copy of setup.exe"
@@ -62,7 +45,7 @@ link_names "$programs/Uninstall.lnk" 'DemoApp\unin.exe' ||
     fail "the Uninstall shortcut does not point at unin.exe"
 
 e2e_step "the finish button (page 201,50) starts the main program and ends setup"
-click $((11 + 201 + 87)) $((261 + 50 + 22))
+e2e_click $((11 + 201 + 87)) $((261 + 50 + 22))
 box=$(wt msgbox --exe DemoApp.exe)
 assert_contains "$box" "text=The demo product is installed and running." "the main program's window"
 e2e_wait_exit "$setup_pid"

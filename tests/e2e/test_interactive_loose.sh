@@ -35,25 +35,15 @@ done
 export START_RECORDER_LOG='C:\handler\started.log'
 log=$WINEPREFIX/drive_c/handler/started.log
 
-click() { xdotool mousemove --sync $((origin_x + $1)) $((origin_y + $2)) click 1; }
-page_shown() { wt list --exe setup.exe | grep -q "^ *child .* id=$((1000 + $1)) visible=1 "; }
-wait_for_page() {
-    for _ in $(seq 1 300); do
-        page_shown "$1" && return 0
-        sleep 0.1
-    done
-    fail "page $1 was not shown"
-}
 
 e2e_step "the install button runs the installation to the finish page"
 e2e_start "$dir/setup.exe"
 setup_pid=$E2E_LAST_PID
-listing=$(wt wait --exe setup.exe --visible --title 'Loose UI')
-IFS=, read -r origin_x origin_y _ _ <<<"$(sed -n 's/^window .* rect=\([-0-9,]*\) .*/\1/p' <<<"$listing")"
-wait_for_page 0
+e2e_window_origin setup.exe
+e2e_wait_for_page setup.exe 0
 sleep 0.5
-click $((11 + 202 + 80)) $((261 + 35 + 22))
-wait_for_page 2
+e2e_click $((11 + 202 + 80)) $((261 + 35 + 22))
+e2e_wait_for_page setup.exe 2
 cmp -s "$dir/setup.exe" "$target/unin.exe" || fail "unin.exe is not a byte-exact copy of setup.exe"
 cmp -s "$dir/config.dat" "$target/config.dat" || fail "config.dat was not copied"
 
@@ -69,7 +59,7 @@ for _ in $(seq 1 100); do [ -f "$target/com/marker.dll.registered" ] && break; s
 assert_file_exists "$target/com/marker.dll.registered" "DllRegisterServer's marker"
 
 e2e_step "the finish button starts the main program and opens the web address"
-click $((11 + 201 + 87)) $((261 + 50 + 22))
+e2e_click $((11 + 201 + 87)) $((261 + 50 + 22))
 e2e_wait_exit "$setup_pid"
 assert_eq 0 "$E2E_STATUS" "exit status"
 for _ in $(seq 1 100); do [ "$(wc -l <"$log" 2>/dev/null || echo 0)" -ge 2 ] && break; sleep 0.1; done

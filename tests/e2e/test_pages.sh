@@ -12,59 +12,44 @@ mkdir -p "$dir"
 cp "$OUT_DIR/demo/setup.exe" "$dir/setup.exe"
 target=$(unix_path 'C:\Program Files\DemoApp')
 
-read_origin() { # EXE
-    read -r origin_x origin_y _ bottom <<<"$(wt list --exe "$1" |
-        sed -n 's/^window .* rect=\([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\) .*/\1 \2 \3 \4/p' | head -n 1)"
-}
-to() { xdotool mousemove --sync $((origin_x + $1)) $((origin_y + $2)); }
-pixel_at() { assert_pixel $((origin_x + $1)) $((origin_y + $2)) "$3" "$4" "$5" "$6"; }
-page_shown() { wt list --exe "$1" | grep -q "^ *child .* id=$((1000 + $2)) visible=1 "; }
-wait_for_page() { # EXE PAGE
-    for _ in $(seq 1 300); do
-        page_shown "$1" "$2" && return 0
-        sleep 0.05
-    done
-    fail "page $2 was not shown"
-}
 # Probes every page shares: the header's branding background and the white page area.
 common_probes() {
-    pixel_at 5 5 25 93 191 "header background"
-    pixel_at 300 390 255 255 255 "page area"
+    e2e_pixel_at 5 5 25 93 191 "header background"
+    e2e_pixel_at 300 390 255 255 255 "page area"
 }
 
 e2e_step "install page, area closed and open"
 e2e_start "$dir/setup.exe"
 setup_pid=$E2E_LAST_PID
-wt wait --exe setup.exe --visible >/dev/null
-read_origin setup.exe
-wait_for_page setup.exe 0
-to 300 200
+e2e_window_origin setup.exe
+e2e_wait_for_page setup.exe 0
+e2e_move 300 200
 sleep 0.5
 common_probes
-pixel_at $((11 + 202 + 20)) $((261 + 35 + 40)) 32 120 220 "install button"
+e2e_pixel_at $((11 + 202 + 20)) $((261 + 35 + 40)) 32 120 220 "install button"
 e2e_screenshot page-install.png
-to $((11 + 492 + 9)) $((261 + 95 + 9))
+e2e_move $((11 + 492 + 9)) $((261 + 95 + 9))
 xdotool click 1
 sleep 0.5
-to 300 200
+e2e_move 300 200
 sleep 0.3
-pixel_at 5 470 255 255 255 "custom-install area"
+e2e_pixel_at 5 470 255 255 255 "custom-install area"
 e2e_screenshot page-install-open.png
-to $((11 + 492 + 9)) $((261 + 95 + 9))
+e2e_move $((11 + 492 + 9)) $((261 + 95 + 9))
 xdotool click 1
 sleep 0.5
 
 e2e_step "progress and finish pages"
-to $((11 + 202 + 80)) $((261 + 35 + 22))
+e2e_move $((11 + 202 + 80)) $((261 + 35 + 22))
 xdotool click 1
-wait_for_page setup.exe 1
+e2e_wait_for_page setup.exe 1
 e2e_screenshot page-progress.png
-wait_for_page setup.exe 2
-to 300 200
+e2e_wait_for_page setup.exe 2
+e2e_move 300 200
 sleep 0.3
 common_probes
-pixel_at $((11 + 5 + 18)) $((261 + 6 + 18)) 46 177 90 "finish page's check mark"
-pixel_at $((11 + 201 + 20)) $((261 + 50 + 40)) 32 120 220 "start button"
+e2e_pixel_at $((11 + 5 + 18)) $((261 + 6 + 18)) 46 177 90 "finish page's check mark"
+e2e_pixel_at $((11 + 201 + 20)) $((261 + 50 + 40)) 32 120 220 "start button"
 e2e_screenshot page-finish.png
 wt close --exe setup.exe >/dev/null
 e2e_wait_exit "$setup_pid"
@@ -72,23 +57,22 @@ e2e_wait_exit "$setup_pid"
 e2e_step "uninstall, uninstall progress and uninstall finish pages"
 e2e_start "$target/unin.exe"
 unin_pid=$E2E_LAST_PID
-wt wait --exe unin.exe --visible >/dev/null
-read_origin unin.exe
-wait_for_page unin.exe 3
-to 300 200
+e2e_window_origin unin.exe
+e2e_wait_for_page unin.exe 3
+e2e_move 300 200
 sleep 0.5
 common_probes
-pixel_at $((11 + 198 + 20)) $((261 + 39 + 40)) 32 120 220 "uninstall button"
+e2e_pixel_at $((11 + 198 + 20)) $((261 + 39 + 40)) 32 120 220 "uninstall button"
 e2e_screenshot page-uninstall.png
-to $((11 + 198 + 80)) $((261 + 39 + 22))
+e2e_move $((11 + 198 + 80)) $((261 + 39 + 22))
 xdotool click 1
-wait_for_page unin.exe 4
+e2e_wait_for_page unin.exe 4
 e2e_screenshot page-uninstall-progress.png
-wait_for_page unin.exe 5
-to 300 200
+e2e_wait_for_page unin.exe 5
+e2e_move 300 200
 sleep 0.3
 common_probes
-pixel_at $((11 + 12 + 18)) $((261 + 4 + 18)) 46 177 90 "uninstall finish page's check mark"
+e2e_pixel_at $((11 + 12 + 18)) $((261 + 4 + 18)) 46 177 90 "uninstall finish page's check mark"
 e2e_screenshot page-uninstall-finish.png
 wt close --exe unin.exe >/dev/null
 e2e_wait_exit "$unin_pid"

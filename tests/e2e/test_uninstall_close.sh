@@ -20,10 +20,10 @@ close_y=14
 
 e2e_step "closed on the uninstall page: nothing is removed, exit code 1602 (66 through wine)"
 e2e_start "$target/unin.exe"
-window_origin unin.exe
-wait_for_page unin.exe 3
+e2e_window_origin unin.exe
+e2e_wait_for_page unin.exe 3
 sleep 0.5
-click $close_x $close_y
+e2e_click $close_x $close_y
 e2e_wait_exit
 assert_eq 66 "$E2E_STATUS" "exit status of unin.exe closed before uninstalling"
 check_installed silent
@@ -32,12 +32,12 @@ assert_file_exists "$data/settings.ini" "a file of the data folder"
 
 e2e_step "uninstalled, then closed on the finish page"
 e2e_start "$target/unin.exe"
-window_origin unin.exe
-wait_for_page unin.exe 3
+e2e_window_origin unin.exe
+e2e_wait_for_page unin.exe 3
 sleep 0.5
-click $((11 + 198 + 87)) $((261 + 39 + 22))
-wait_for_page unin.exe 5
-click $close_x $close_y
+e2e_click $((11 + 198 + 87)) $((261 + 39 + 22))
+e2e_wait_for_page unin.exe 5
+e2e_click $close_x $close_y
 e2e_wait_exit
 assert_eq 0 "$E2E_STATUS" "exit status of unin.exe"
 # Time enough for a deletion script and a web page handler, had they been started.

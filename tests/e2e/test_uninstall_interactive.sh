@@ -16,13 +16,13 @@ product_setup
 e2e_step "an interactive installation (install button, then the finish button)"
 e2e_start "$dist/setup.exe"
 setup_pid=$E2E_LAST_PID
-window_origin setup.exe
-wait_for_page setup.exe 0
+e2e_window_origin setup.exe
+e2e_wait_for_page setup.exe 0
 sleep 0.5 # first paint
-click $((11 + 202 + 80)) $((261 + 35 + 22))
-wait_for_page setup.exe 2
+e2e_click $((11 + 202 + 80)) $((261 + 35 + 22))
+e2e_wait_for_page setup.exe 2
 # The finish button starts the main program: the uninstaller must end it.
-click $((11 + 201 + 87)) $((261 + 50 + 22))
+e2e_click $((11 + 201 + 87)) $((261 + 50 + 22))
 e2e_wait_exit "$setup_pid"
 for _ in $(seq 1 100); do
     wt pids --exe Tool.exe >/dev/null 2>&1 && break
@@ -36,21 +36,21 @@ temp_before=$(ls -A "$temp")
 e2e_step "unin.exe opens on the uninstall page"
 e2e_start "$target/unin.exe"
 unin_pid=$E2E_LAST_PID
-window_origin unin.exe
-wait_for_page unin.exe 3
+e2e_window_origin unin.exe
+e2e_wait_for_page unin.exe 3
 sleep 0.5
 e2e_screenshot uninstall-page.png
 
 e2e_step "the uninstall button (page 198,39) removes the product"
-click $((11 + 198 + 87)) $((261 + 39 + 22))
-wait_for_page unin.exe 5
+e2e_click $((11 + 198 + 87)) $((261 + 39 + 22))
+e2e_wait_for_page unin.exe 5
 e2e_screenshot uninstall-finish-page.png
 check_uninstalled
 assert_file_exists "$target/unin.exe" "the running uninstaller"
 assert_no_file "$opened" "a web page opened before the exit button"
 
 e2e_step "the exit button (page 201,48) opens the web page and ends the uninstaller"
-click $((11 + 201 + 87)) $((261 + 48 + 22))
+e2e_click $((11 + 201 + 87)) $((261 + 48 + 22))
 e2e_wait_exit "$unin_pid"
 assert_eq 0 "$E2E_STATUS" "exit status of unin.exe"
 for _ in $(seq 1 100); do [ -s "$opened" ] && break; sleep 0.1; done

@@ -12,55 +12,47 @@ dir=$WINEPREFIX/drive_c/dist
 mkdir -p "$dir"
 cp "$OUT_DIR/demo/setup.exe" "$dir/setup.exe"
 
-window_rect() { # prints L T R B of setup's window
-    wt list --exe setup.exe | sed -n 's/^window .* rect=\([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\) .*/\1 \2 \3 \4/p' |
-        head -n 1
-}
-read_origin() { read -r origin_x origin_y right bottom <<<"$(window_rect)"; }
-to() { xdotool mousemove --sync $((origin_x + $1)) $((origin_y + $2)); }
-pixel_at() { assert_pixel $((origin_x + $1)) $((origin_y + $2)) "$3" "$4" "$5" "$6"; }
-page_shown() { wt list --exe setup.exe | grep -q "^ *child .* id=$((1000 + $1)) visible=1 "; }
 wait_for_height() { # HEIGHT
     for _ in $(seq 1 50); do
-        read_origin
-        [ $((bottom - origin_y)) -eq "$1" ] && return 0
+        e2e_window_origin setup.exe
+        [ "$window_height" -eq "$1" ] && return 0
         sleep 0.1
     done
-    fail "the window is $((bottom - origin_y)) high, expected $1"
+    fail "the window is $window_height high, expected $1"
 }
 
 e2e_start "$dir/setup.exe"
 setup_pid=$E2E_LAST_PID
-wt wait --exe setup.exe --visible >/dev/null
-read_origin
-page_shown 0 || fail "not on the install page"
-to 300 200 # rest the pointer on the header, away from every button
+e2e_window_origin setup.exe
+e2e_page_shown setup.exe 0 || fail "not on the install page"
+e2e_move 300 200 # rest the pointer on the header, away from every button
 sleep 0.5
 e2e_screenshot install-page.png
 
 # The install button: page 202,35 in the container at 11,261; probe 20,40 inside it.
 bx=$((11 + 202)) by=$((261 + 35))
 e2e_step "the install button's faces: normal, hover, pressed"
-pixel_at $((bx + 20)) $((by + 40)) 32 120 220 "normal face"
-to $((bx + 80)) $((by + 22))
+e2e_pixel_at $((bx + 20)) $((by + 40)) 32 120 220 "normal face"
+e2e_move $((bx + 80)) $((by + 22))
 sleep 0.3
-pixel_at $((bx + 20)) $((by + 40)) 70 150 240 "hover face"
+e2e_pixel_at $((bx + 20)) $((by + 40)) 70 150 240 "hover face"
 xdotool mousedown 1
 sleep 0.3
-pixel_at $((bx + 20)) $((by + 40)) 20 90 180 "pressed face"
+e2e_pixel_at $((bx + 20)) $((by + 40)) 20 90 180 "pressed face"
 
 e2e_step "moving out of the pressed button and releasing: no click, the window stays put"
-before=$(window_rect)
-to $((bx + 80)) $((by + 80))
+before="$origin_x $origin_y"
+e2e_move $((bx + 80)) $((by + 80))
 sleep 0.2
 xdotool mouseup 1
 sleep 0.5
-page_shown 0 || fail "the release outside the button clicked it"
-assert_eq "$before" "$(window_rect)" "window position after dragging from a button"
-pixel_at $((bx + 20)) $((by + 40)) 32 120 220 "normal face after leaving"
+e2e_page_shown setup.exe 0 || fail "the release outside the button clicked it"
+e2e_window_origin setup.exe
+assert_eq "$before" "$origin_x $origin_y" "window position after dragging from a button"
+e2e_pixel_at $((bx + 20)) $((by + 40)) 32 120 220 "normal face after leaving"
 
 e2e_step "dragging the header moves the window"
-to 100 30
+e2e_move 100 30
 xdotool mousedown 1
 for step in 1 2 3 4 5; do
     xdotool mousemove --sync $((origin_x + 100 + step * 8)) $((origin_y + 30 + step * 6))
@@ -69,12 +61,12 @@ done
 xdotool mouseup 1
 old_x=$origin_x old_y=$origin_y
 sleep 0.3
-read_origin
+e2e_window_origin setup.exe
 assert_eq "$((old_x + 40)) $((old_y + 30))" "$origin_x $origin_y" "window position after the drag"
 
 e2e_step "the arrow and its label open and close the custom-install area"
 wait_for_height 400
-to $((11 + 492 + 9)) $((261 + 95 + 9))
+e2e_move $((11 + 492 + 9)) $((261 + 95 + 9))
 xdotool click 1
 wait_for_height 500
 # Growing keeps the window where it was dragged to.
@@ -83,17 +75,17 @@ sleep 0.3
 e2e_screenshot install-page-open.png
 xdotool click 1
 wait_for_height 400
-to $((11 + 510 + 40)) $((261 + 97 + 7))
+e2e_move $((11 + 510 + 40)) $((261 + 97 + 7))
 xdotool click 1
 wait_for_height 500
 xdotool click 1
 wait_for_height 400
 
 e2e_step "the close button: hover face, then a click closes the window"
-to $((571 + 15)) 14
+e2e_move $((571 + 15)) 14
 sleep 0.3
 e2e_screenshot close-hover.png
-pixel_at 574 3 232 72 40 "close button's hover square"
+e2e_pixel_at 574 3 232 72 40 "close button's hover square"
 xdotool click 1
 e2e_wait_exit "$setup_pid"
 assert_eq $((1602 % 256)) "$E2E_STATUS" "exit status after closing"

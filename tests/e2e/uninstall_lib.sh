@@ -14,7 +14,6 @@
 #   check_installed MODE       the installation's artefacts (MODE interactive or silent)
 #   check_uninstalled          everything but the uninstaller itself is gone
 #   wait_self_deleted          waits until the script has deleted unin.exe and itself
-#   click X Y, wait_for_page EXE INDEX   pointer clicks and pages, as the install test has them
 
 dist=$WINEPREFIX/drive_c/dist
 target_win='C:\Program Files\Uninst Product'
@@ -166,29 +165,4 @@ wait_self_deleted() { # TEMP_LISTING_BEFORE
     done
     assert_no_file "$target/unin.exe" "the uninstaller after its exit"
     assert_eq "$before" "$(ls -A "$temp")" "the temporary folder (no script left)"
-}
-
-# Clicks at a point of a window's client area; the window's origin is in origin_x, origin_y.
-click() { # X Y
-    xdotool mousemove --sync $((origin_x + $1)) $((origin_y + $2)) click 1
-}
-
-# Waits for the window of EXE to show and sets origin_x, origin_y.
-window_origin() { # EXE
-    local listing rect
-    listing=$(wt wait --exe "$1" --visible)
-    rect=$(sed -n 's/^window .* rect=\([-0-9,]*\) .*/\1/p' <<<"$listing" | head -n 1)
-    IFS=, read -r origin_x origin_y _ _ <<<"$rect"
-}
-
-page_shown() { # EXE PAGE_INDEX
-    wt list --exe "$1" | grep -q "^ *child .* id=$((1000 + $2)) visible=1 "
-}
-
-wait_for_page() { # EXE PAGE_INDEX
-    for _ in $(seq 1 300); do
-        page_shown "$1" "$2" && return 0
-        sleep 0.1
-    done
-    fail "page $2 of $1 was not shown"
 }
