@@ -91,10 +91,15 @@ void TZipReader::ReadZip() {
     ReadDirectory(*input);
 }
 
-int TZipReader::UnZip() {
-    const std::unique_ptr<IZipInput> input = host_.OpenArchive(zipName_);
+std::unique_ptr<IZipInput> TZipReader::OpenWithDirectory() {
+    std::unique_ptr<IZipInput> input = host_.OpenArchive(zipName_);
     if (!directoryRead_ || input->Stamp() != stamp_)
-        ReadDirectory(*input);
+        ReadDirectory(*input); // never read, or the archive changed since
+    return input;
+}
+
+int TZipReader::UnZip() {
+    const std::unique_ptr<IZipInput> input = OpenWithDirectory();
     if (incomplete_)
         throw EInstallerError(L"Incomplete Zip File");
     knownDirs_.clear();
@@ -111,9 +116,7 @@ int TZipReader::UnZip() {
 }
 
 std::vector<TZipHeaderInfo> TZipReader::ListEntries() {
-    const std::unique_ptr<IZipInput> input = host_.OpenArchive(zipName_);
-    if (!directoryRead_ || input->Stamp() != stamp_)
-        ReadDirectory(*input);
+    const std::unique_ptr<IZipInput> input = OpenWithDirectory();
     std::vector<TZipHeaderInfo> entries;
     ForEachEntry(*input,
                  [&](const TZipHeaderInfo& entry, std::uint64_t) { entries.push_back(entry); });

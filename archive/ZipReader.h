@@ -80,6 +80,8 @@ private:
         std::uint64_t recordOffset;
     };
     void ReadDirectory(IZipInput& input);
+    // Opens the archive and reads its directory unless the one read before is still current.
+    std::unique_ptr<IZipInput> OpenWithDirectory();
     bool FindEndRecord(IZipInput& input);
     bool ReadCentralDirectory(IZipInput& input);
     void FallbackScan(IZipInput& input);
