@@ -38,13 +38,6 @@ std::wstring FromBuffer(const wchar_t* buffer) {
     return buffer ? std::wstring(buffer) : std::wstring();
 }
 
-std::wstring ShellFolder(int csidl) {
-    wchar_t buffer[MAX_PATH + 1] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer)))
-        return {};
-    return FromBuffer(buffer);
-}
-
 std::wstring KnownFolder(REFKNOWNFOLDERID id) {
     PWSTR path = nullptr;
     std::wstring result;
@@ -187,7 +180,7 @@ std::vector<std::wstring> SystemProtectedFolders() {
         CSIDL_SYSTEMX86,
     };
     for (const int csidl : kShellFolders)
-        folders.push_back(ShellFolder(csidl));
+        folders.push_back(GetSpecialFolder(csidl));
     std::vector<std::wstring> canonical;
     for (const std::wstring& folder : folders)
         if (!folder.empty() && IsAbsolute(folder))

@@ -123,20 +123,16 @@ void TFrmCommInst::DoUninstall() {
 
     // The per-user data folder and the installation folder, unless emptying them would wipe a
     // folder that is not the product's (a drive, the profile, Downloads, ...).
-    const std::vector<std::wstring> protectedFolders = SystemProtectedFolders();
-    auto isProtected = [&protectedFolders](const std::wstring& path) {
-        return IsProtectedFolder(CanonicalFolder(path), protectedFolders);
-    };
     // A protected data folder is a fault of the settings that the uninstaller neutralises: it
     // does not make the run fail. A protected installation folder does: none of the product's
     // files have been removed.
     if (!FConfigPathForUinstall.empty() && DirectoryExists(FConfigPathForUinstall) &&
-        !isProtected(FConfigPathForUinstall)) {
+        !IsProtectedSystemFolder(FConfigPathForUinstall)) {
         ClearDirectory(FConfigPathForUinstall);
         if (!LeftEntries(FConfigPathForUinstall, L"").empty())
             complete = false;
     }
-    if (isProtected(FTargetDir)) {
+    if (IsProtectedSystemFolder(FTargetDir)) {
         complete = false;
     } else {
         ClearDirectory(FTargetDir);
@@ -156,7 +152,7 @@ void TFrmCommInst::DoUninstall() {
         const std::wstring programs = GetSpecialFolder(CSIDL_PROGRAMS);
         const std::wstring subFolder = programs + L"\\" + FProgramDirName;
         // Removed only when empty; never the Programs folder itself or another protected one.
-        if (!programs.empty() && !isProtected(subFolder))
+        if (!programs.empty() && !IsProtectedSystemFolder(subFolder))
             RemoveDirectoryW(subFolder.c_str());
     }
     if (!FProtocalRootKeyName.empty() && !RemoveUrlProtocol(FProtocalRootKeyName, mainProgram))
