@@ -14,7 +14,7 @@ packages=(
   xvfb xdotool imagemagick x11-utils
   fonts-wqy-microhei locales
   python3 python3-pil
-  unzip libarchive-tools p7zip-full zip nsis osslsigncode time
+  unzip libarchive-tools p7zip-full zip nsis osslsigncode openssl time
 )
 
 need_install=0

@@ -1,0 +1,220 @@
+// What the packer refuses before it writes anything: each bad input gives one clear message
+// naming the file (and the line where there is one), exit code 1, and no output file.
+#include "PackerTestSupport.h"
+
+#include "tools/packer/CommandLine.h"
+#include "tools/packer/ExitCodes.h"
+#include "tools/packer/PngCheck.h"
+
+#include <functional>
+#include <vector>
+
+using namespace packertest;
+
+namespace {
+
+// The settings, one member a line: the member at index i is on line i + 2.
+const std::vector<std::pair<std::string, std::string>> kGoodSettings = {
+    {"Title", "\"Tool Setup\""},
+    {"Version", "\"2.0\""},
+    {"BigTitle", "\"Tool\""},
+    {"Description", "\"A tool\""},
+    {"MainProg", "\"Tool.exe\""},
+    {"MainProgPath", "\"bin\\\\\""},
+    {"ShortcutName", "\"Tool\""},
+    {"OpenWebsiteAfterInstall", "\"\""},
+    {"OpenWebsiteAfterUninstall", "\"\""},
+    {"ProgramDirName", "\"Tool\""},
+    {"NetID", "\"\""},
+    {"XPSupported", "false"},
+};
+
+std::string Document(std::vector<std::pair<std::string, std::string>> members) {
+    std::string text = "{\n";
+    for (std::size_t i = 0; i < members.size(); ++i)
+        text += "  \"" + members[i].first + "\": " + members[i].second +
+                (i + 1 < members.size() ? ",\n" : "\n");
+    return text + "}\n";
+}
+
+std::vector<std::pair<std::string, std::string>> With(const std::string& key,
+                                                      const std::string& value) {
+    auto members = kGoodSettings;
+    for (auto& member : members)
+        if (member.first == key)
+            member.second = value;
+    return members;
+}
+
+std::vector<std::pair<std::string, std::string>> Without(const std::string& key) {
+    auto members = kGoodSettings;
+    std::erase_if(members, [&](const auto& m) { return m.first == key; });
+    return members;
+}
+
+std::string Picture(const char* name) {
+    return ReadFileBytes(std::filesystem::path(PACKER_TEST_BRANDING) /
+                         (std::string(name) + ".png"));
+}
+
+struct TCase {
+    const char* what;
+    std::function<void(const TScratch&)> spoil;
+    const char* message; // the one error's text must contain this
+};
+
+class ValidationTest : public testing::Test {
+protected:
+    TScratch scratch;
+    std::filesystem::path output = scratch.Root() / "out" / "setup.exe";
+
+    void SetUp() override {
+        scratch.Write("product/config.json", Document(kGoodSettings));
+        scratch.Write("product/payload/bin/Tool.exe", Text(1000));
+        scratch.Write("product/branding/logo.png", Picture("logo"));
+        scratch.Write("product/branding/bgpic.png", Picture("bgpic"));
+        scratch.Write("stub.exe", MiniImage());
+        std::filesystem::create_directories(output.parent_path());
+    }
+
+    // Runs "packer pack product --stub stub.exe -o out/setup.exe"; returns the exit code and
+    // leaves what it printed on the error stream in `errors`.
+    int Pack(std::string& errors) {
+        testing::internal::CaptureStderr();
+        const int code = RunPacker({"packer", "pack", PathToUtf8(scratch.Root() / "product"),
+                                    "--stub", PathToUtf8(scratch.Root() / "stub.exe"), "-o",
+                                    PathToUtf8(output), "--quiet"});
+        errors = testing::internal::GetCapturedStderr();
+        return code;
+    }
+
+    std::size_t Count(const std::string& text, const std::string& part) {
+        std::size_t count = 0;
+        for (std::size_t at = text.find(part); at != std::string::npos;
+             at = text.find(part, at + 1))
+            ++count;
+        return count;
+    }
+};
+
+TEST_F(ValidationTest, EachBadInputGivesOneMessageAndNoOutput) {
+    const std::string settings = PathToUtf8(scratch.Root() / "product" / "config.json");
+    const std::vector<TCase> cases = {
+        {"a required key missing",
+         [](const TScratch& s) { s.Write("product/config.json", Document(Without("Title"))); },
+         ": error: the required key \"Title\" is missing (a string)"},
+        {"a Boolean written as a string",
+         [](const TScratch& s) {
+             s.Write("product/config.json", Document(With("XPSupported", "\"false\"")));
+         },
+         "config.json:13: error: the key \"XPSupported\" must be true or false, not a string "
+         "(the installer would read \"false\" as true)"},
+        {"a version written as a number",
+         [](const TScratch& s) {
+             s.Write("product/config.json", Document(With("Version", "3.5")));
+         },
+         "config.json:3: error: the key \"Version\" must be a string, not a number"},
+        {"text that does not parse",
+         [](const TScratch& s) {
+             s.Write("product/config.json", Document(With("BigTitle", "\"unterminated")));
+         },
+         "config.json:4: error: the settings cannot be read"},
+        {"settings that are not UTF-8",
+         [](const TScratch& s) {
+             s.Write("product/config.json", Document(With("Title", "\"\xD6\xD0\xCE\xC4\"")));
+         },
+         "error: the settings cannot be decoded: it is not UTF-8 and has no byte-order mark"},
+        {"an installation folder that is not one folder",
+         [](const TScratch& s) {
+             s.Write("product/config.json", Document(With("ProgramDirName", "\"..\\\\Windows\"")));
+         },
+         "config.json:11: error: ProgramDirName must be one folder name"},
+        {"a broken PNG",
+         [](const TScratch& s) {
+             s.Write("product/branding/logo.png", Picture("logo").substr(0, 300));
+         },
+         "logo.png: error: the picture logo is not a valid PNG:"},
+        {"a missing main program",
+         [](const TScratch& s) {
+             std::filesystem::remove(s.Root() / "product" / "payload" / "bin" / "Tool.exe");
+         },
+         "payload: error: the main program bin/Tool.exe (MainProgPath + MainProg of the "
+         "settings) is not in the payload folder"},
+        {"a main program folder without its separator",
+         [](const TScratch& s) {
+             s.Write("product/config.json", Document(With("MainProgPath", "\"bin\"")));
+         },
+         "MainProgPath must end with"},
+        {"a missing payload folder",
+         [](const TScratch& s) { std::filesystem::remove_all(s.Root() / "product" / "payload"); },
+         "payload: error: the payload folder does not exist"},
+#ifndef _WIN32
+        // Names only another system can hold: on Windows the test cannot make them.
+        {"a name Windows cannot hold",
+         [](const TScratch& s) { s.Write("product/payload/a:b.txt", "x"); },
+         "a:b.txt: error: the name holds \":\""},
+        {"two names Windows takes for one",
+         [](const TScratch& s) {
+             s.Write("product/payload/Read.me", "1");
+             s.Write("product/payload/READ.ME", "2");
+         },
+         "error: Windows does not tell it apart from"},
+#endif
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(scratch.Root());
+        SetUp();
+        c.spoil(scratch);
+        std::string errors;
+        EXPECT_EQ(packexit::kBadInput, Pack(errors));
+        EXPECT_EQ(1u, Count(errors, ": error: ")) << errors;
+        EXPECT_NE(std::string::npos, errors.find(c.message)) << errors;
+        EXPECT_NE(std::string::npos, errors.find("1 error; nothing was written")) << errors;
+        EXPECT_TRUE(std::filesystem::is_empty(output.parent_path())) << "output left behind";
+    }
+}
+
+TEST_F(ValidationTest, UnknownKeysAndOddPictureSizesOnlyWarn) {
+    auto members = kGoodSettings;
+    members.emplace_back("title", "\"typo\"");
+    members.emplace_back("Colour", "\"red\"");
+    scratch.Write("product/config.json", Document(members));
+    scratch.Write("product/branding/bgpic.png", Picture("logo"));
+    std::string errors;
+    EXPECT_EQ(packexit::kSuccess, Pack(errors));
+    EXPECT_NE(
+        std::string::npos,
+        errors.find("config.json:14: warning: unknown key \"title\": did you mean \"Title\"?"))
+        << errors;
+    EXPECT_NE(std::string::npos, errors.find("config.json:15: warning: unknown key \"Colour\""))
+        << errors;
+    EXPECT_NE(
+        std::string::npos,
+        errors.find("warning: the picture bgpic is 96 x 96; the window shows it at 600 x 400"))
+        << errors;
+    EXPECT_EQ(0u, Count(errors, "error:"));
+    EXPECT_TRUE(std::filesystem::exists(output));
+}
+
+TEST(PngCheckTest, FindsTheDamageOfEachKind) {
+    const std::string good = Picture("bgpic");
+    ASSERT_TRUE(CheckPng(good).Valid) << CheckPng(good).Problem;
+    EXPECT_EQ(600u, CheckPng(good).Width);
+    std::string badCrc = good;
+    badCrc[40] ^= 0x55; // inside the first data chunk
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", "signature"},
+        {"GIF89a" + good.substr(6), "signature"},
+        {good.substr(0, good.size() - 12), "no IEND"},
+        {good.substr(0, good.size() / 2), "past the end"},
+        {badCrc, "wrong CRC-32"},
+    };
+    for (const auto& [bytes, problem] : cases) {
+        const TPngCheck check = CheckPng(bytes);
+        EXPECT_FALSE(check.Valid);
+        EXPECT_NE(std::string::npos, check.Problem.find(problem)) << check.Problem;
+    }
+}
+
+} // namespace
