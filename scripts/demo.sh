@@ -1,12 +1,23 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds everything, then runs the sample product's setup.exe
-# (out/demo/setup.exe) under Wine on a virtual display: shows what its window holds, saves a
-# screenshot in out/demo/, and closes it again. The Wine prefix is made for the demo and
-# removed afterwards.
+# Installs what is needed, builds everything, packs the sample product with the packer
+# (out/packer) into out/demo/packed/setup.exe, then runs that under Wine on a virtual display:
+# shows what its window holds, saves a screenshot in out/demo/, and closes it again. The Wine
+# prefix is made for the demo and removed afterwards.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh"
 bash "$root/scripts/build.sh"
+
+# The product folder: the sample's settings, pictures and payload, with its main program.
+product=$root/build/demo-product
+rm -rf "$product"
+cp -r "$root/examples/sample-product" "$product"
+mkdir -p "$product/payload/bin"
+cp "$root/build/win/app/DemoApp.exe" "$product/payload/bin/DemoApp.exe"
+mkdir -p "$root/out/demo/packed"
+echo "demo: packing build/demo-product into out/demo/packed/setup.exe"
+"$root/out/packer" pack "$product" --stub "$root/out/setup.exe" -o "$root/out/demo/packed/setup.exe"
+setup=$root/out/demo/packed/setup.exe
 
 env_dir=$root/build/demo-env
 harness=$root/tests/harness
@@ -19,8 +30,8 @@ echo "demo: making a fresh Wine prefix and a virtual display"
 . "$harness/wine-env.sh" "$env_dir"
 export LANG=C.UTF-8
 
-echo "demo: starting out/demo/setup.exe"
-wine "$root/out/demo/setup.exe" </dev/null >/dev/null 2>&1 &
+echo "demo: starting out/demo/packed/setup.exe"
+wine "$setup" </dev/null >/dev/null 2>&1 &
 setup_pid=$!
 if ! wine "$wintool" wait --exe setup.exe --visible --timeout 30000 >"$root/out/demo/window.txt"; then
   echo "demo: the window did not appear" >&2
@@ -43,7 +54,7 @@ wait "$setup_pid" || true
 echo "demo: window closed; setup.exe ended"
 
 echo "demo: installing silently: setup.exe /silent"
-code=$(wine "$wintool" exit-code -- "$root/out/demo/setup.exe" /silent | sed -n 's/^exit-code=//p')
+code=$(wine "$wintool" exit-code -- "$setup" /silent | sed -n 's/^exit-code=//p')
 echo "demo: setup.exe /silent exited with $code"
 installed=$(winepath -u 'C:\Program Files\DemoApp' 2>/dev/null)
 echo "demo: files in C:\Program Files\DemoApp:"
