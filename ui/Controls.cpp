@@ -42,7 +42,50 @@ TShiftState ShiftFromKeys(WPARAM keys) {
     return s;
 }
 
+TMouseButton ButtonOf(UINT msg) {
+    switch (msg) {
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+    case WM_RBUTTONUP:
+        return TMouseButton::mbRight;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK:
+    case WM_MBUTTONUP:
+        return TMouseButton::mbMiddle;
+    default:
+        return TMouseButton::mbLeft;
+    }
+}
+
+// A point in a mouse message's position field (16-bit signed coordinates).
+LPARAM PointToLParam(int x, int y) {
+    return MAKELPARAM(static_cast<WORD>(static_cast<short>(x)),
+                      static_cast<WORD>(static_cast<short>(y)));
+}
+
 } // namespace
+
+TWMMouse MouseMessage(const TMessage& message) {
+    TWMMouse mouse;
+    mouse.Msg = message.Msg;
+    mouse.Keys = message.WParam;
+    mouse.XPos = static_cast<short>(GET_X_LPARAM(message.LParam));
+    mouse.YPos = static_cast<short>(GET_Y_LPARAM(message.LParam));
+    mouse.Result = message.Result;
+    return mouse;
+}
+
+TShiftState KeyDataToShiftState(LPARAM keyData) {
+    TShiftState s = 0;
+    if (GetKeyState(VK_SHIFT) < 0)
+        s |= ssShift;
+    if (GetKeyState(VK_CONTROL) < 0)
+        s |= ssCtrl;
+    // The context code: set while Alt is held.
+    if (keyData & (LPARAM(1) << 29))
+        s |= ssAlt;
+    return s;
+}
 
 // ---- TComponent
 
@@ -125,12 +168,69 @@ void TControl::SetCaption(const std::wstring& caption) {
     if (caption_ == caption)
         return;
     caption_ = caption;
-    Invalidate();
+    Perform(CM_TEXTCHANGED, 0, 0);
 }
 
 void TControl::SetFont(const TFont& font) {
     font_ = font;
     Invalidate();
+}
+
+LRESULT TControl::Perform(UINT msg, WPARAM wParam, LPARAM lParam) {
+    TMessage message{msg, wParam, lParam, 0};
+    Dispatch(message);
+    return message.Result;
+}
+
+void TControl::Dispatch(TMessage& message) {
+    const UINT msg = message.Msg;
+    const int x = GET_X_LPARAM(message.LParam), y = GET_Y_LPARAM(message.LParam);
+    switch (msg) {
+    case CM_TEXTCHANGED:
+        Invalidate();
+        break;
+    case CM_MOUSEENTER:
+        MouseEnter();
+        break;
+    case CM_MOUSELEAVE:
+        MouseLeave();
+        break;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        if (msg == WM_LBUTTONDOWN)
+            clickPending_ = true;
+        MouseDown(ButtonOf(msg), ShiftFromKeys(message.WParam), x, y);
+        break;
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK:
+        // The second press of a double click does not click again.
+        if (msg == WM_LBUTTONDBLCLK)
+            clickPending_ = false;
+        MouseDown(ButtonOf(msg), ShiftFromKeys(message.WParam) | ssDouble, x, y);
+        break;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+        // A click is a left press on the control and a release inside it.
+        if (msg == WM_LBUTTONUP && clickPending_) {
+            clickPending_ = false;
+            if (x >= 0 && y >= 0 && x < width_ && y < height_ && enabled_)
+                Click();
+        }
+        MouseUp(ButtonOf(msg), ShiftFromKeys(message.WParam), x, y);
+        break;
+    case WM_MOUSEMOVE:
+        MouseMove(ShiftFromKeys(message.WParam), x, y);
+        break;
+    case WM_CANCELMODE:
+        // The container lost the mouse before the release: that press will never click.
+        clickPending_ = false;
+        break;
+    default:
+        break;
+    }
 }
 
 void TControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
@@ -315,27 +415,27 @@ void TWinControl::SetHovered(TControl* control) {
     TControl* previous = hovered_;
     hovered_ = control;
     if (previous)
-        previous->MouseLeave();
+        previous->Perform(CM_MOUSELEAVE, 0, 0);
     if (control)
-        control->MouseEnter();
+        control->Perform(CM_MOUSEENTER, 0, 0);
 }
 
-void TWinControl::HandleMousePress(TMouseButton button, WPARAM wParam, LPARAM lParam,
-                                   bool isDouble) {
+void TWinControl::HandleMousePress(UINT msg, WPARAM wParam, LPARAM lParam) {
     POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    TShiftState shift = ShiftFromKeys(wParam) | (isDouble ? ssDouble : 0);
     TControl* target = ControlAtPos(p, false);
     if (!target) {
-        ContainerMouseDown(button, shift, p.x, p.y);
+        const bool isDouble =
+            msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK || msg == WM_MBUTTONDBLCLK;
+        ContainerMouseDown(ButtonOf(msg), ShiftFromKeys(wParam) | (isDouble ? ssDouble : 0), p.x,
+                           p.y);
         return;
     }
     captured_ = target;
-    captureIsDouble_ = isDouble;
     SetCapture(hwnd_);
-    target->MouseDown(button, shift, p.x - target->Left(), p.y - target->Top());
+    target->Perform(msg, wParam, PointToLParam(p.x - target->Left(), p.y - target->Top()));
 }
 
-void TWinControl::HandleMouseRelease(TMouseButton button, WPARAM wParam, LPARAM lParam) {
+void TWinControl::HandleMouseRelease(UINT msg, WPARAM wParam, LPARAM lParam) {
     TControl* target = captured_;
     if (!target) {
         // The pressed control went away (hidden by its own press, say): the window must not
@@ -345,16 +445,10 @@ void TWinControl::HandleMouseRelease(TMouseButton button, WPARAM wParam, LPARAM 
         return;
     }
     POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    const bool wasDouble = captureIsDouble_;
     captured_ = nullptr;
     if (GetCapture() == hwnd_)
         ReleaseCapture();
-    RECT bounds = target->BoundsRect();
-    // A click is a left press and a release inside the control; the second press of a double
-    // click does not click again.
-    if (button == TMouseButton::mbLeft && !wasDouble && PtInRect(&bounds, p) && target->Enabled())
-        target->Click();
-    target->MouseUp(button, ShiftFromKeys(wParam), p.x - target->Left(), p.y - target->Top());
+    target->Perform(msg, wParam, PointToLParam(p.x - target->Left(), p.y - target->Top()));
 }
 
 void TWinControl::HandleMouseMove(WPARAM wParam, LPARAM lParam) {
@@ -364,13 +458,14 @@ void TWinControl::HandleMouseMove(WPARAM wParam, LPARAM lParam) {
         trackingLeave_ = TrackMouseEvent(&tme) != FALSE;
     }
     if (captured_) {
-        captured_->MouseMove(ShiftFromKeys(wParam), p.x - captured_->Left(),
-                             p.y - captured_->Top());
+        captured_->Perform(WM_MOUSEMOVE, wParam,
+                           PointToLParam(p.x - captured_->Left(), p.y - captured_->Top()));
         return;
     }
     SetHovered(ControlAtPos(p, true));
     if (hovered_)
-        hovered_->MouseMove(ShiftFromKeys(wParam), p.x - hovered_->Left(), p.y - hovered_->Top());
+        hovered_->Perform(WM_MOUSEMOVE, wParam,
+                          PointToLParam(p.x - hovered_->Left(), p.y - hovered_->Top()));
 }
 
 LRESULT TWinControl::DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -403,27 +498,17 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_LBUTTONDOWN:
-        HandleMousePress(TMouseButton::mbLeft, wParam, lParam, false);
-        return 0;
     case WM_LBUTTONDBLCLK:
-        HandleMousePress(TMouseButton::mbLeft, wParam, lParam, true);
-        return 0;
     case WM_RBUTTONDOWN:
     case WM_RBUTTONDBLCLK:
-        HandleMousePress(TMouseButton::mbRight, wParam, lParam, msg == WM_RBUTTONDBLCLK);
-        return 0;
     case WM_MBUTTONDOWN:
     case WM_MBUTTONDBLCLK:
-        HandleMousePress(TMouseButton::mbMiddle, wParam, lParam, msg == WM_MBUTTONDBLCLK);
+        HandleMousePress(msg, wParam, lParam);
         return 0;
     case WM_LBUTTONUP:
-        HandleMouseRelease(TMouseButton::mbLeft, wParam, lParam);
-        return 0;
     case WM_RBUTTONUP:
-        HandleMouseRelease(TMouseButton::mbRight, wParam, lParam);
-        return 0;
     case WM_MBUTTONUP:
-        HandleMouseRelease(TMouseButton::mbMiddle, wParam, lParam);
+        HandleMouseRelease(msg, wParam, lParam);
         return 0;
     case WM_MOUSEMOVE:
         HandleMouseMove(wParam, lParam);
@@ -443,8 +528,13 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             SetHovered(nullptr);
         return 0;
     case WM_CAPTURECHANGED:
-        if (reinterpret_cast<HWND>(lParam) != hwnd_)
+        // Another window took the mouse mid-press: the pressed control will see no release,
+        // so it is told, or it would stay pressed.
+        if (reinterpret_cast<HWND>(lParam) != hwnd_ && captured_) {
+            TControl* pressed = captured_;
             captured_ = nullptr;
+            pressed->Perform(WM_CANCELMODE, 0, 0);
+        }
         return 0;
     case WM_SETCURSOR:
         if (LOWORD(lParam) == HTCLIENT && reinterpret_cast<HWND>(wParam) == hwnd_) {

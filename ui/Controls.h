@@ -32,6 +32,41 @@ constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 
 using TNotifyEvent = std::function<void(TObject* sender)>;
 using TMouseEvent =
     std::function<void(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)>;
+// A key event: the handler may change the key code, which is written back into the message.
+using TKeyEvent = std::function<void(TObject* sender, WORD& key, TShiftState shift)>;
+
+// The toolkit's own notifications to a control.
+constexpr UINT CM_TEXTCHANGED = 0xB012;
+constexpr UINT CM_MOUSEENTER = 0xB013;
+constexpr UINT CM_MOUSELEAVE = 0xB014;
+
+// A message handed to a control, and the result its handler leaves in it.
+struct TMessage {
+    UINT Msg = 0;
+    WPARAM WParam = 0;
+    LPARAM LParam = 0;
+    LRESULT Result = 0;
+};
+
+// A mouse message as its handlers read it; for enter and leave the position carries nothing.
+struct TWMMouse {
+    UINT Msg = 0;
+    WPARAM Keys = 0;
+    short XPos = 0;
+    short YPos = 0;
+    LRESULT Result = 0;
+};
+TWMMouse MouseMessage(const TMessage& message);
+
+// Control style bits. csOpaque: the control declares that it covers its whole rectangle (the
+// container paints a fresh surface every time, so it still paints what lies beneath).
+// csNoStdEvents: key messages raise none of the control's key events.
+using TControlStyle = unsigned;
+constexpr TControlStyle csOpaque = 1, csNoStdEvents = 2;
+
+// The shift state of a key message: Alt from its key data, Shift and Ctrl from the keyboard
+// state of the thread at the time the message is handled.
+TShiftState KeyDataToShiftState(LPARAM keyData);
 
 // Owns the components created with it as owner, and frees them with itself.
 class TComponent : public TObject {
@@ -92,6 +127,7 @@ public:
 
     // A system cursor (IDC_*) shown while the pointer is over the control; null for the arrow.
     LPCWSTR Cursor = nullptr;
+    TControlStyle ControlStyle = 0;
 
     TMouseEvent OnMouseDown;
     TMouseEvent OnMouseUp;
@@ -99,9 +135,16 @@ public:
 
     virtual bool IsWindowed() const { return false; }
 
+    // Hands a message to the control's own handlers, as a window procedure would: a
+    // windowless control has no window to send it to. Handlers may write into `message`.
+    virtual void Dispatch(TMessage& message);
+    // Dispatches the message and returns its result.
+    LRESULT Perform(UINT msg, WPARAM wParam, LPARAM lParam);
+
     // Windowless drawing: `dc` has its origin at the control's top left.
     virtual void Paint(HDC dc) {}
-    // Mouse input, in control coordinates; the container calls these.
+    // Mouse input, in control coordinates; the default handling of the mouse messages and of
+    // the enter and leave notifications that the container dispatches calls these.
     virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
     virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
     virtual void MouseMove(TShiftState shift, int x, int y) {}
@@ -125,6 +168,8 @@ private:
     TAlign align_ = TAlign::alNone;
     bool visible_ = true;
     bool enabled_ = true;
+    // A left press on the control that has not been released yet: its release may click.
+    bool clickPending_ = false;
     std::wstring caption_;
     TFont font_;
 
@@ -173,15 +218,14 @@ protected:
     virtual void ContainerMouseDown(TMouseButton button, TShiftState shift, int x, int y);
 
 private:
-    void HandleMousePress(TMouseButton button, WPARAM wParam, LPARAM lParam, bool isDouble);
-    void HandleMouseRelease(TMouseButton button, WPARAM wParam, LPARAM lParam);
+    void HandleMousePress(UINT msg, WPARAM wParam, LPARAM lParam);
+    void HandleMouseRelease(UINT msg, WPARAM wParam, LPARAM lParam);
     void HandleMouseMove(WPARAM wParam, LPARAM lParam);
     void SetHovered(TControl* control);
 
     HWND hwnd_ = nullptr;
     std::vector<TControl*> children_;
     TControl* captured_ = nullptr;
-    bool captureIsDouble_ = false;
     TControl* hovered_ = nullptr;
     bool trackingLeave_ = false;
 

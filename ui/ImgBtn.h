@@ -1,25 +1,70 @@
 #pragma once
-// The window's close button: a picture control with pictures for the normal, hover, pressed
-// and disabled states.
+// The window's close button: a picture control that shows its normal, hover, pressed or
+// disabled picture according to the pointer, the left button and its enabled state, and that
+// can flash by alternating the hover and pressed pictures.
 
 #include "ui/StdCtrls.h"
+
+#include <cstdint>
+#include <memory>
+
+// An event of the close button: the mouse message being handled (for enter and leave the
+// notification itself, whose position fields carry nothing).
+using TOnMouseEvent = std::function<void(TWMMouse& Msg)>;
 
 class TImgBtn : public TImage {
 public:
     TImgBtn(TComponent* owner, TWinControl* parent);
     std::wstring ClassName() const override { return L"TImgBtn"; }
 
-    TPicture Pic, PicUp, PicDown, PicDisabled;
-    bool Supported = false;
+    // The holders; writing into them directly (as form data does) shows nothing.
+    TPicture& Pic() { return FPic; }
+    TPicture& PicUp() { return FPicUp; }
+    TPicture& PicDown() { return FPicDown; }
+    TPicture& PicDisabled() { return FPicDisabled; }
+    // Shows the picture and keeps it as the normal one.
+    void SetPic(const TPicture& picture);
+    // Keep the picture for their state; the shown picture does not change.
+    void SetPicUp(const TPicture& picture) { FPicUp = picture; }
+    void SetPicDown(const TPicture& picture) { FPicDown = picture; }
+    void SetPicDisabled(const TPicture& picture) { FPicDisabled = picture; }
+
+    // Picture switching and the control's own four events; clicks work either way.
+    bool& Supported = FSupported;
+
+    bool Flashed() const { return FFlashed; }
+    // Starts or stops flashing; neither the tick count nor the shown picture is reset.
+    void SetFlashed(bool value);
+    // The timer whose ticks flash the button (500 ms).
+    const TTimer& FlashTimer() const { return *FFlashTimer; }
+
+    // The control's own events; the base's enter, leave, press and release ones stay unassigned.
+    TOnMouseEvent& OnMouseEnter = FOnMouseEnter;
+    TOnMouseEvent& OnMouseLeave = FOnMouseLeave;
+    TOnMouseEvent& OnMouseDown = FOnMouseDown;
+    TOnMouseEvent& OnMouseUp = FOnMouseUp;
 
     void SetEnabled(bool enabled) override;
-    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
-    void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
-    void MouseEnter() override;
-    void MouseLeave() override;
-    // Shows the picture that matches the current state.
-    void ShowStatePicture();
+    void Dispatch(TMessage& message) override;
 
 private:
-    bool hover_ = false;
+    void CMMouseEnter(TMessage& message);
+    void CMMouseLeave(TMessage& message);
+    void WMLButtonDown(TMessage& message);
+    void WMLButtonUp(TMessage& message);
+    void FlashTick();
+    static void Raise(const TOnMouseEvent& handler, TMessage& message);
+
+    TPicture FPic, FPicUp, FPicDown, FPicDisabled;
+    bool FEntered = false;
+    bool FDown = false;
+    bool FSupported = true;
+    bool FFlashed = false;
+    std::unique_ptr<TTimer> FFlashTimer;
+    std::int32_t FFlashTimes = 0;
+
+    TOnMouseEvent FOnMouseEnter;
+    TOnMouseEvent FOnMouseLeave;
+    TOnMouseEvent FOnMouseDown;
+    TOnMouseEvent FOnMouseUp;
 };

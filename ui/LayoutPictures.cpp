@@ -39,11 +39,11 @@ void LoadLayoutPictures(TMainWindowControls& c) {
     c.btnChangeInstall->BitmapDown() = LayoutPicture(L"CHANGE_DOWN");
 
     TImgBtn& close = *c.imgbtnClose;
-    close.Pic = LayoutPicture(L"CLOSE");
-    close.PicUp = LayoutPicture(L"CLOSE_UP");
-    close.PicDown = LayoutPicture(L"CLOSE_DOWN");
-    close.PicDisabled = LayoutPicture(L"CLOSE_DISABLED");
-    close.SetPicture(close.Pic);
+    close.Pic() = LayoutPicture(L"CLOSE");
+    close.PicUp() = LayoutPicture(L"CLOSE_UP");
+    close.PicDown() = LayoutPicture(L"CLOSE_DOWN");
+    close.PicDisabled() = LayoutPicture(L"CLOSE_DISABLED");
+    close.SetPicture(close.Pic());
 
     c.imgMain->SetPicture(LayoutPicture(L"BACKGROUND"));
     c.imgDown->SetPicture(LayoutPicture(L"ARROW_DOWN"));

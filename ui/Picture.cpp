@@ -142,6 +142,9 @@ void TPicture::LoadPngFromMemory(const void* data, std::size_t size) {
                     static_cast<const BYTE*>(locked.Scan0) + std::ptrdiff_t(y) * locked.Stride,
                     std::size_t(width) * 4);
     g.unlockBits(bitmap, &locked);
+    const BYTE* pixel = static_cast<const BYTE*>(image->bits);
+    for (std::size_t i = 0; i < std::size_t(width) * height && !image->transparent; ++i)
+        image->transparent = pixel[i * 4 + 3] != 255;
     image_ = std::move(image);
 }
 

@@ -29,6 +29,11 @@ public:
     int Height() const { return image_ ? image_->height : 0; }
     // A holder whose width is 0 counts as empty.
     bool Empty() const { return Width() == 0; }
+    // True when some pixel of the graphic is not fully opaque; false when empty.
+    bool Transparent() const { return image_ && image_->transparent; }
+    // True when both holders hold the same decoded graphic (one is a copy of the other), or
+    // both are empty.
+    bool SameGraphic(const TPicture& other) const { return image_ == other.image_; }
 
     // Draws the graphic scaled into `dest`, blended over what the DC already shows.
     void Draw(HDC dc, const RECT& dest) const;
@@ -39,6 +44,7 @@ private:
         int height = 0;
         HBITMAP bitmap = nullptr; // top-down 32-bit DIB section, premultiplied alpha
         void* bits = nullptr;
+        bool transparent = false;
         ~TImageData();
     };
     static std::shared_ptr<TImageData> MakeImage(int width, int height);

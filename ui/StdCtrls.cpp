@@ -54,7 +54,9 @@ void TLabel::Paint(HDC dc) {
 
 // ---- TImage
 
-TImage::TImage(TComponent* owner, TWinControl* parent) : TControl(owner, parent) {}
+TImage::TImage(TComponent* owner, TWinControl* parent) : TControl(owner, parent) {
+    SetBounds(Left(), Top(), 105, 105);
+}
 
 void TImage::SetPicture(const TPicture& picture) {
     picture_ = picture;

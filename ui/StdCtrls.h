@@ -29,7 +29,8 @@ private:
     void AdjustSize();
 };
 
-// Shows a picture at its own size from the top left, or stretched over the control.
+// Shows a picture at its own size from the top left, or stretched over the control. A new
+// image is 105 by 105 pixels.
 class TImage : public TControl {
 public:
     TImage(TComponent* owner, TWinControl* parent);
@@ -127,6 +128,8 @@ public:
     unsigned Interval() const { return interval_; }
     void SetInterval(unsigned interval);
     TNotifyEvent OnTimer;
+    // The window that receives the timer's WM_TIMER ticks.
+    HWND Handle() const { return window_; }
 
 private:
     static LRESULT CALLBACK TimerWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

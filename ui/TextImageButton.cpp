@@ -1,5 +1,23 @@
 #include "ui/TextImageButton.h"
 
+#include <algorithm>
+
+namespace {
+
+// Clears a flag when the scope ends, also when drawing throws.
+class TFlagGuard {
+public:
+    explicit TFlagGuard(bool& flag) : flag_(flag) { flag_ = true; }
+    ~TFlagGuard() { flag_ = false; }
+    TFlagGuard(const TFlagGuard&) = delete;
+    TFlagGuard& operator=(const TFlagGuard&) = delete;
+
+private:
+    bool& flag_;
+};
+
+} // namespace
+
 TTextImageButton::TTextImageButton(TComponent* owner, TWinControl* parent)
     : TControl(owner, parent) {
     SetBounds(Left(), Top(), 75, 25);
@@ -22,11 +40,26 @@ void TTextImageButton::SetBitmapDown(const TPicture& picture) {
     Repaint();
 }
 
+void TTextImageButton::SetBitmapDisabled(const TPicture& picture) {
+    BmpDAble = picture;
+    Repaint();
+}
+
+void TTextImageButton::SetaSmallIcon(const TPicture& picture) {
+    FSmallIcon = picture;
+    Repaint();
+}
+
 void TTextImageButton::SetStretch(bool value) {
     if (FStretch == value)
         return;
     FStretch = value;
-    Invalidate();
+    PictureChanged();
+}
+
+void TTextImageButton::SetProportional(bool value) {
+    FProportional = value;
+    PictureChanged();
 }
 
 void TTextImageButton::SetAutoSize(bool on) {
@@ -43,6 +76,50 @@ bool TTextImageButton::CanAutoSize(int& width, int& height) {
     return true;
 }
 
+RECT TTextImageButton::PictureRect() const {
+    const int cw = Width(), ch = Height();
+    int w = ActualBmp.Width(), h = ActualBmp.Height();
+    if (FStretch || (FProportional && (w > cw || h > ch))) {
+        if (FProportional && w > 0 && h > 0) {
+            const double aspect = static_cast<double>(w) / h;
+            if (w > h) {
+                w = cw;
+                h = static_cast<int>(cw / aspect);
+                if (h > ch) {
+                    h = ch;
+                    w = static_cast<int>(ch * aspect);
+                }
+            } else {
+                h = ch;
+                w = static_cast<int>(ch * aspect);
+                if (w > cw) {
+                    w = cw;
+                    h = static_cast<int>(cw / aspect);
+                }
+            }
+        } else {
+            w = cw;
+            h = ch;
+        }
+    }
+    const int dx = (cw - w) / 2, dy = (ch - h) / 2;
+    return RECT{dx, dy, dx + w, dy + h};
+}
+
+void TTextImageButton::PictureChanged() {
+    if (autoSize_ && ActualBmp.Width() > 0 && ActualBmp.Height() > 0)
+        SetBounds(Left(), Top(), ActualBmp.Width(), ActualBmp.Height());
+    bool opaque = false;
+    if (!ActualBmp.Empty()) {
+        const RECT r = PictureRect();
+        opaque = !ActualBmp.Transparent() && r.left <= 0 && r.top <= 0 && r.right >= Width() &&
+                 r.bottom >= Height();
+    }
+    ControlStyle = opaque ? (ControlStyle | csOpaque) : (ControlStyle & ~csOpaque);
+    if (!FDrawing)
+        Invalidate();
+}
+
 void TTextImageButton::Show(const TPicture& picture) {
     ActualBmp = picture;
     Repaint();
@@ -51,36 +128,84 @@ void TTextImageButton::Show(const TPicture& picture) {
 void TTextImageButton::Paint(HDC dc) {
     if (ActualBmp.Empty())
         ActualBmp = Bmp;
-    RECT picture = FStretch ? RECT{0, 0, Width(), Height()}
-                            : RECT{0, 0, ActualBmp.Width(), ActualBmp.Height()};
-    if (!Enabled() && !BmpDAble.Empty())
-        BmpDAble.Draw(dc, RECT{0, 0, BmpDAble.Width(), BmpDAble.Height()});
-    else
-        ActualBmp.Draw(dc, picture);
+    if (!FBrushClear) {
+        HBRUSH brush = CreateSolidBrush(ResolveColor(FBrushColor));
+        RECT all{0, 0, Width(), Height()};
+        FillRect(dc, &all, brush);
+        DeleteObject(brush);
+    }
+    TFlagGuard drawing(FDrawing);
 
-    if (Caption().empty())
-        return;
-    HGDIOBJ old = SelectObject(dc, Font().Handle());
-    SetBkMode(dc, TRANSPARENT);
+    if (Enabled() || BmpDAble.Empty()) {
+        ActualBmp.Draw(dc, PictureRect());
+        if (!FSmallIcon.Empty()) {
+            const int top = std::max(0, (ActualBmp.Height() - FSmallIcon.Height()) / 2 + 1);
+            FSmallIcon.Draw(dc, RECT{10, top, 10 + FSmallIcon.Width(), top + FSmallIcon.Height()});
+        }
+    } else {
+        // The disabled picture gives the control its size; the small icon is left out.
+        SetBounds(Left(), Top(), BmpDAble.Width(), BmpDAble.Height());
+        BmpDAble.Draw(dc, RECT{0, 0, BmpDAble.Width(), BmpDAble.Height()});
+    }
+
+    HGDIOBJ oldFont = SelectObject(dc, Font().Handle());
     SetTextColor(dc, Enabled() ? ResolveColor(Font().Color()) : clBlack);
-    RECT text{0, 0, Width(), Height()};
-    DrawTextW(dc, Caption().c_str(), static_cast<int>(Caption().size()), &text,
-              DT_SINGLELINE | DT_CENTER | DT_VCENTER | DT_NOCLIP);
-    SelectObject(dc, old);
+    const std::wstring& caption = Caption();
+    SIZE extent{0, 0};
+    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
+    const int top = (Height() - extent.cy) / 2;
+    int left = (Width() - extent.cx) / 2;
+    if (!FSmallIcon.Empty() && left < FSmallIcon.Width() + 16)
+        left = FSmallIcon.Width() + 16;
+    if (!caption.empty()) {
+        FBrushClear = true;
+        const int oldMode = SetBkMode(dc, TRANSPARENT);
+        RECT text{left, top, left + extent.cx, top + extent.cy};
+        DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
+                  DT_SINGLELINE | DT_CENTER | DT_VCENTER | DT_NOCLIP);
+        SetBkMode(dc, oldMode);
+    }
+    SelectObject(dc, oldFont);
+}
+
+void TTextImageButton::Dispatch(TMessage& message) {
+    switch (message.Msg) {
+    case WM_KEYDOWN:
+        KeyMessage(message, FOnKeyDown);
+        break;
+    case WM_KEYUP:
+        KeyMessage(message, FOnKeyUp);
+        break;
+    default:
+        TControl::Dispatch(message);
+        break;
+    }
+}
+
+void TTextImageButton::KeyMessage(TMessage& message, const TKeyEvent& handler) {
+    if ((ControlStyle & csNoStdEvents) || !handler)
+        return;
+    WORD key = LOWORD(message.WParam);
+    handler(this, key, KeyDataToShiftState(message.LParam));
+    message.WParam = (message.WParam & ~WPARAM(0xFFFF)) | key;
 }
 
 void TTextImageButton::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+    TControl::MouseDown(button, shift, x, y);
     if (button != TMouseButton::mbLeft || !Enabled())
         return;
-    TControl::MouseDown(button, shift, x, y);
+    if (OnMDown)
+        OnMDown(this, button, shift, x, y);
     if (!MDown.Empty())
         Show(MDown);
 }
 
 void TTextImageButton::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+    TControl::MouseUp(button, shift, x, y);
     if (button != TMouseButton::mbLeft || !Enabled())
         return;
-    TControl::MouseUp(button, shift, x, y);
+    if (OnMUp)
+        OnMUp(this, button, shift, x, y);
     if (!MOver.Empty())
         Show(MOver);
 }
@@ -96,7 +221,8 @@ void TTextImageButton::MouseLeave() {
 }
 
 void TTextImageButton::Click() {
+    // The pressed picture stays up while the handler runs (installing runs inside it).
     Repaint();
-    if (Enabled())
-        TControl::Click();
+    if (Enabled() && BtnClick)
+        BtnClick(this);
 }

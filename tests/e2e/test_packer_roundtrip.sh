@@ -14,7 +14,7 @@ stub=$OUT_DIR/setup.exe
 
 e2e_step "a product with non-ASCII names, an empty file and folder, files of several blocks"
 product=$E2E_DIR/product
-rm -rf "$product" "$E2E_DIR/first" "$E2E_DIR/second" "$E2E_DIR/loose"
+rm -rf "$product" "$E2E_DIR/first" "$E2E_DIR/second" "$E2E_DIR/loose" "$E2E_DIR/windows" "$E2E_DIR/signed.exe"
 payload=$product/payload
 mkdir -p "$payload/bin" "$payload/文档/空文件夹" "$payload/Café crème" "$payload/日本語"
 cp "$FIXTURE_BIN_DIR/sleeper.exe" "$payload/bin/Tool.exe"
