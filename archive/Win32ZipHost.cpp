@@ -8,6 +8,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 namespace {
 
 // The attributes SetFileAttributesW accepts; the rest of a stored word (the directory bit,
@@ -23,6 +27,16 @@ bool SetPosition(HANDLE file, std::uint64_t offset) {
     return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) != 0;
 }
 
+// Small reads (the local headers and the data of small files, one after the other) are served
+// from one read-ahead buffer: each ReadFile is a round trip to the system, which for an archive
+// of thousands of small files cost more than inflating them.
+constexpr std::size_t kReadAheadSize = std::size_t{256} << 10;
+// Files smaller than this are not sized in advance: it saves them nothing and costs a call.
+constexpr std::uint64_t kPresizeFrom = std::uint64_t{1} << 20;
+// The waiting messages are dispatched at most this often (ms): often enough for the window to
+// stay responsive, rarely enough that looking at the queue costs nothing beside the files.
+constexpr ULONGLONG kPumpIntervalMs = 15;
+
 class TWin32Input final : public IZipInput {
 public:
     TWin32Input(THandle file, std::uint64_t size, std::uint64_t stamp)
@@ -30,6 +44,25 @@ public:
     std::uint64_t Size() const override { return size_; }
     std::uint64_t Stamp() const override { return stamp_; }
     std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t length) override {
+        if (length >= kReadAheadSize)
+            return ReadDirect(offset, buffer, length);
+        if (offset < aheadStart_ || offset + length > aheadStart_ + ahead_.size()) {
+            if (ahead_.capacity() < kReadAheadSize)
+                ahead_.reserve(kReadAheadSize);
+            ahead_.resize(kReadAheadSize);
+            ahead_.resize(ReadDirect(offset, ahead_.data(), kReadAheadSize));
+            aheadStart_ = offset;
+        }
+        const std::size_t available =
+            offset - aheadStart_ < ahead_.size() ? ahead_.size() - (offset - aheadStart_) : 0;
+        const std::size_t copied = std::min(length, available);
+        if (copied > 0)
+            std::memcpy(buffer, ahead_.data() + (offset - aheadStart_), copied);
+        return copied;
+    }
+
+private:
+    std::size_t ReadDirect(std::uint64_t offset, void* buffer, std::size_t length) {
         std::size_t done = 0;
         while (done < length && offset + done < size_) {
             OVERLAPPED at{};
@@ -45,10 +78,11 @@ public:
         return done;
     }
 
-private:
     THandle file_;
     std::uint64_t size_;
     std::uint64_t stamp_;
+    std::vector<char> ahead_; // the bytes from aheadStart_ on, as last read
+    std::uint64_t aheadStart_ = 0;
 };
 
 class TWin32Output final : public IZipOutput {
@@ -93,7 +127,7 @@ public:
 
 private:
     void CutToWritten() {
-        if (file_ && presized_ != written_ && SetPosition(file_.Get(), written_))
+        if (file_ && presized_ > written_ && SetPosition(file_.Get(), written_))
             SetEndOfFile(file_.Get());
         presized_ = written_;
     }
@@ -159,19 +193,30 @@ bool TWin32ZipHost::CreateDirectories(const std::wstring& path) {
 
 std::unique_ptr<IZipOutput> TWin32ZipHost::CreateOutput(const std::wstring& path,
                                                         std::uint64_t declaredSize) {
-    // Windows refuses to replace these with CREATE_ALWAYS; Wine run as root does not, so the
-    // rule is applied here for both.
-    const DWORD existing = GetFileAttributesW(path.c_str());
-    if (existing != INVALID_FILE_ATTRIBUTES &&
-        (existing & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0)
-        return nullptr;
-    THandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file)
-        return nullptr;
+    constexpr DWORD kFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
+    // Most files of an installation are new: creating them outright costs one look-up of the
+    // name, where asking for its attributes first costs two (and a missing name is the most
+    // expensive look-up there is).
+    THandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, kFlags, nullptr));
+    if (!file) {
+        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
+            return nullptr;
+        // Windows refuses to replace these with CREATE_ALWAYS; Wine run as root does not, so
+        // the rule is applied here for both.
+        const DWORD existing = GetFileAttributesW(path.c_str());
+        if (existing != INVALID_FILE_ATTRIBUTES &&
+            (existing &
+             (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0)
+            return nullptr;
+        file = THandle(
+            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, kFlags, nullptr));
+        if (!file)
+            return nullptr;
+    }
+    lastCreated_ = path;
     // Pre-sizing lets the file system lay the file out in one piece; failing at it is harmless.
     std::uint64_t presized = 0;
-    if (declaredSize > 0 && SetPosition(file.Get(), declaredSize)) {
+    if (declaredSize >= kPresizeFrom && SetPosition(file.Get(), declaredSize)) {
         if (SetEndOfFile(file.Get()))
             presized = declaredSize;
         SetPosition(file.Get(), 0);
@@ -186,6 +231,10 @@ bool TWin32ZipHost::RemoveFile(const std::wstring& path) {
 bool TWin32ZipHost::SetAttributes(const std::wstring& path, std::uint32_t attributes,
                                   bool /*isDirectory*/) {
     const DWORD settable = attributes & kSettableAttributes;
+    // A file this host has just created holds the archive bit alone already; setting it again
+    // would open the file once more.
+    if (settable == FILE_ATTRIBUTE_ARCHIVE && path == lastCreated_)
+        return true;
     return SetFileAttributesW(path.c_str(), settable ? settable : FILE_ATTRIBUTE_NORMAL) != 0;
 }
 
@@ -204,6 +253,11 @@ const ICodePage& TWin32ZipHost::AnsiCodePage() {
 }
 
 void TWin32ZipHost::ProcessMessages() {
+    const ULONGLONG now = GetTickCount64();
+    if (pumped_ && now - lastPump_ < kPumpIntervalMs)
+        return;
+    pumped_ = true;
+    lastPump_ = now;
     if (pump_) {
         pump_();
         return;

@@ -5,11 +5,13 @@
 #include "archive/ZipHost.h"
 
 #include <functional>
+#include <string>
 
 class TWin32ZipHost final : public IZipHost {
 public:
     // A host whose ProcessMessages calls `pump`; without one it dispatches the thread's
-    // waiting messages itself (re-posting a quit message it meets).
+    // waiting messages itself (re-posting a quit message it meets). Either is done at the
+    // first call and then at most every 15 ms.
     explicit TWin32ZipHost(std::function<void()> pump = {});
 
     std::unique_ptr<IZipInput> OpenArchive(const std::wstring& path) override;
@@ -32,5 +34,8 @@ public:
 
 private:
     std::function<void()> pump_;
+    bool pumped_ = false;
+    unsigned long long lastPump_ = 0; // GetTickCount64 at the last pump
+    std::wstring lastCreated_;        // the output file created last
     std::uint64_t extracted_ = 0;
 };
