@@ -20,54 +20,17 @@ import json
 import os
 import platform
 import resource
-import shutil
 import statistics
 import subprocess
 import sys
 import time
-import zlib
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-from measure import cpu_model, load_manifest  # noqa: E402
+from measure import clean, cpu_model, load_manifest, verify  # noqa: E402
 
 # The files each installer adds beside the payload.
 EXTRAS = {"setup": {"unin.exe"}, "nsis": {"uninstall.exe"}}
-
-
-def verify(out, manifest, extras):
-    """Empty string if out holds exactly the manifest's files with their bytes, plus extras."""
-    seen = {}
-    for dirpath, _, names in os.walk(out):
-        for n in names:
-            p = os.path.join(dirpath, n)
-            rel = os.path.relpath(p, out)
-            crc = 0
-            size = 0
-            with open(p, "rb") as f:
-                for block in iter(lambda: f.read(1 << 20), b""):
-                    crc = zlib.crc32(block, crc)
-                    size += len(block)
-            seen[rel] = (size, crc)
-    missing = manifest.keys() - seen.keys()
-    extra = seen.keys() - manifest.keys() - extras
-    absent = extras - seen.keys()
-    wrong = [n for n in manifest.keys() & seen.keys() if manifest[n] != seen[n]]
-    problems = []
-    if missing:
-        problems.append(f"{len(missing)} missing (e.g. {sorted(missing)[0]})")
-    if extra:
-        problems.append(f"{len(extra)} unexpected (e.g. {sorted(extra)[0]})")
-    if absent:
-        problems.append(f"no {', '.join(sorted(absent))}")
-    if wrong:
-        problems.append(f"{len(wrong)} with wrong bytes (e.g. {sorted(wrong)[0]})")
-    return "; ".join(problems)
-
-
-def clean(path):
-    if os.path.lexists(path):
-        shutil.rmtree(path)
 
 
 def server_cpu():

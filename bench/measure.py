@@ -43,8 +43,9 @@ def load_manifest(tsv):
     return files
 
 
-def verify(out, manifest):
-    """Empty string if out holds exactly the manifest's files with their bytes."""
+def verify(out, manifest, extras=frozenset()):
+    """Empty string if out holds exactly the manifest's files with their bytes (plus the
+    names in extras, which must be there too)."""
     seen = {}
     for dirpath, _, names in os.walk(out):
         for n in names:
@@ -58,13 +59,16 @@ def verify(out, manifest):
                     size += len(block)
             seen[rel] = (size, crc)
     missing = manifest.keys() - seen.keys()
-    extra = seen.keys() - manifest.keys()
+    extra = seen.keys() - manifest.keys() - extras
+    absent = extras - seen.keys()
     wrong = [n for n in manifest.keys() & seen.keys() if manifest[n] != seen[n]]
     problems = []
     if missing:
         problems.append(f"{len(missing)} missing (e.g. {sorted(missing)[0]})")
     if extra:
         problems.append(f"{len(extra)} unexpected (e.g. {sorted(extra)[0]})")
+    if absent:
+        problems.append(f"no {', '.join(sorted(absent))}")
     if wrong:
         problems.append(f"{len(wrong)} with wrong bytes (e.g. {sorted(wrong)[0]})")
     return "; ".join(problems)

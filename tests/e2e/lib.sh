@@ -13,6 +13,7 @@
 #   e2e_wait_exit [PID]      waits for it (default: the last one started); its exit code,
 #                            modulo 256 as wine passes it on, is left in E2E_STATUS
 #   e2e_exit_code PROGRAM ARGS   runs a program to its end and prints its whole exit code
+#   e2e_open_setup PATH      starts a setup.exe and waits for its painted install page
 #   e2e_screenshot FILE      the whole screen as FILE (relative: in the artefact folder)
 #   win_path UNIXPATH, unix_path 'C:\...'   convert between the two kinds of path
 #   fail MESSAGE, assert_eq EXPECTED ACTUAL [WHAT], assert_contains TEXT PART [WHAT],
@@ -256,6 +257,16 @@ e2e_move() { # X Y
 e2e_click() { # X Y
     e2e_move "$1" "$2"
     xdotool click 1
+}
+
+# Starts the setup.exe at PATH and waits until its window shows the install page and has
+# painted; sets setup_pid and the window's origin.
+e2e_open_setup() { # PATH
+    e2e_start "$1"
+    setup_pid=$E2E_LAST_PID
+    e2e_window_origin setup.exe
+    e2e_wait_for_page setup.exe 0
+    sleep 0.5 # first paint
 }
 
 # True when page PAGE_INDEX of EXE's page container is the one shown.

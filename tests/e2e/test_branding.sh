@@ -38,12 +38,9 @@ print(*Image.open(sys.argv[1]).convert("RGB").getpixel((int(sys.argv[2]), int(sy
 PY
 )
 
-e2e_start "$dir/setup.exe"
-setup_pid=$E2E_LAST_PID
-e2e_window_origin setup.exe
-e2e_wait_for_page setup.exe 0
+e2e_open_setup "$dir/setup.exe"
 e2e_move 300 200
-sleep 0.5
+sleep 0.3
 e2e_screenshot branding-install.png
 e2e_pixel_at 5 5 200 40 160 "header: the product's background"
 e2e_pixel_at 5 250 200 40 160 "header, lower: the product's background"

@@ -28,11 +28,7 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
 PY
 
 
-e2e_start "$dir/setup.exe"
-setup_pid=$E2E_LAST_PID
-e2e_window_origin setup.exe
-e2e_wait_for_page setup.exe 0
-sleep 0.5
+e2e_open_setup "$dir/setup.exe"
 wt settext --exe setup.exe --class Edit --text 'T:\Small' >/dev/null
 
 e2e_step "99 MB free: refused, the window stays on the install page"

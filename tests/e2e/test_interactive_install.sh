@@ -13,11 +13,7 @@ target=$(unix_path 'C:\Program Files\DemoApp')
 
 
 e2e_step "the window opens on the install page"
-e2e_start "$dir/setup.exe"
-setup_pid=$E2E_LAST_PID
-e2e_window_origin setup.exe
-e2e_wait_for_page setup.exe 0
-sleep 0.5 # first paint
+e2e_open_setup "$dir/setup.exe"
 
 e2e_step "the install button (page 202,35 + container 11,261) runs the installation"
 e2e_click $((11 + 202 + 80)) $((261 + 35 + 22))

@@ -37,11 +37,7 @@ log=$WINEPREFIX/drive_c/handler/started.log
 
 
 e2e_step "the install button runs the installation to the finish page"
-e2e_start "$dir/setup.exe"
-setup_pid=$E2E_LAST_PID
-e2e_window_origin setup.exe
-e2e_wait_for_page setup.exe 0
-sleep 0.5
+e2e_open_setup "$dir/setup.exe"
 e2e_click $((11 + 202 + 80)) $((261 + 35 + 22))
 e2e_wait_for_page setup.exe 2
 cmp -s "$dir/setup.exe" "$target/unin.exe" || fail "unin.exe is not a byte-exact copy of setup.exe"

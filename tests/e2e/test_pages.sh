@@ -19,12 +19,9 @@ common_probes() {
 }
 
 e2e_step "install page, area closed and open"
-e2e_start "$dir/setup.exe"
-setup_pid=$E2E_LAST_PID
-e2e_window_origin setup.exe
-e2e_wait_for_page setup.exe 0
+e2e_open_setup "$dir/setup.exe"
 e2e_move 300 200
-sleep 0.5
+sleep 0.3
 common_probes
 e2e_pixel_at $((11 + 202 + 20)) $((261 + 35 + 40)) 32 120 220 "install button"
 e2e_screenshot page-install.png

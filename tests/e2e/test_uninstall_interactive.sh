@@ -14,11 +14,7 @@ e2e_begin uninstall_interactive
 product_setup
 
 e2e_step "an interactive installation (install button, then the finish button)"
-e2e_start "$dist/setup.exe"
-setup_pid=$E2E_LAST_PID
-e2e_window_origin setup.exe
-e2e_wait_for_page setup.exe 0
-sleep 0.5 # first paint
+e2e_open_setup "$dist/setup.exe"
 e2e_click $((11 + 202 + 80)) $((261 + 35 + 22))
 e2e_wait_for_page setup.exe 2
 # The finish button starts the main program: the uninstaller must end it.
