@@ -232,8 +232,10 @@ bool TWin32ZipHost::SetAttributes(const std::wstring& path, std::uint32_t attrib
                                   bool /*isDirectory*/) {
     const DWORD settable = attributes & kSettableAttributes;
     // A file this host has just created holds the archive bit alone already; setting it again
-    // would open the file once more.
-    if (settable == FILE_ATTRIBUTE_ARCHIVE && path == lastCreated_)
+    // would open the file once more. A word without DOS attributes (0, as Unix tools store
+    // it) says nothing about them: the new file keeps the archive bit the system gives it
+    // rather than having it cleared.
+    if ((settable == 0 || settable == FILE_ATTRIBUTE_ARCHIVE) && path == lastCreated_)
         return true;
     return SetFileAttributesW(path.c_str(), settable ? settable : FILE_ATTRIBUTE_NORMAL) != 0;
 }
