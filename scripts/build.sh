@@ -28,4 +28,4 @@ cmake --build "$root/build/native" -j "$jobs"
 # The fuzz targets: the native build once more with clang and libFuzzer.
 cmake -S "$root" -B "$root/build/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DBUILD_FUZZERS=ON >/dev/null
-cmake --build "$root/build/fuzz" -j "$jobs" --target json_reader_fuzz zip_reader_fuzz
+cmake --build "$root/build/fuzz" -j "$jobs" --target json_reader_fuzz zip_reader_fuzz setup_image_fuzz

@@ -14,3 +14,9 @@ for target in json zip; do
   "$root/build/fuzz/tests/fuzz/${target}_reader_fuzz" -max_total_time="$seconds" \
     -rss_limit_mb=2048 -print_final_stats=1 "$work" "$root/tests/fuzz/corpus/$target"
 done
+# The packer's list and verify over a setup.exe; its seeds are packed at build time.
+work=$root/build/fuzz/work/setup
+mkdir -p "$work"
+echo "fuzz: setup_image_fuzz for $seconds s"
+"$root/build/fuzz/tests/fuzz/setup_image_fuzz" -max_total_time="$seconds" \
+  -rss_limit_mb=2048 -print_final_stats=1 "$work" "$root/build/fuzz/tests/fuzz/corpus/setup"

@@ -26,10 +26,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void Say(const std::string& line) {
-    WriteText(stdout, line + "\n");
-}
-
 std::string Hex(std::uint32_t value) {
     char text[16];
     std::snprintf(text, sizeof text, "%08X", value);
@@ -49,21 +45,32 @@ std::string EntryLine(const TZipHeaderInfo& e) {
     return line + "CRC " + Hex(e.crc32);
 }
 
+// The name of the first entry whose local header lies inside the data of the entry before it
+// in the archive, or nullopt. A writer never overlaps entries; overlapping ones let a small
+// archive expand to any size, one entry's data extracted again for each header inside it.
+std::optional<std::wstring> OverlappingEntry(std::vector<TZipHeaderInfo> entries) {
+    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+        return a.localHeaderOffset < b.localHeaderOffset;
+    });
+    constexpr std::uint64_t kLocalHeader = 30; // before its name, extra field and data
+    for (std::size_t i = 1; i < entries.size(); ++i) {
+        const std::uint64_t gap = entries[i].localHeaderOffset - entries[i - 1].localHeaderOffset;
+        if (gap < kLocalHeader || gap - kLocalHeader < entries[i - 1].compressedSize)
+            return entries[i].directory + entries[i].fileName;
+    }
+    return std::nullopt;
+}
+
 class TInspection {
 public:
-    TInspection(const fs::path& path, bool verify) : path_(path), verify_(verify) {}
+    TInspection(const std::string& label, bool verify, const TInspectIo& io)
+        : label_(label), verify_(verify), io_(io) {}
 
-    int Run() {
-        const std::string label = PathToUtf8(path_);
-        std::error_code error;
-        if (!fs::is_regular_file(path_, error)) {
-            WriteText(stderr, "packer: " + label + " does not exist\n");
-            return packexit::kBadInput;
-        }
+    int Run(std::string bytes) {
         std::optional<TPeImage> image;
         std::vector<TResource> resources;
         try {
-            image.emplace(ReadFileBytes(path_), label);
+            image.emplace(std::move(bytes), label_);
             resources = ReadResources(*image);
         } catch (const EPackError& e) {
             if (e.Kind() == TPackFailure::IoFailure)
@@ -71,7 +78,7 @@ public:
             Problem(e.what());
             return Finish();
         }
-        Say(label + ": " + FormatBytes(image->Bytes().size()));
+        Say(label_ + ": " + FormatBytes(image->Bytes().size()));
         Checksum(*image);
         Say("resources:");
         for (const TResource& r : resources)
@@ -84,8 +91,10 @@ public:
     }
 
 private:
+    void Say(const std::string& line) { io_.Report(line); }
+
     void Problem(const std::string& text) {
-        WriteText(stderr, "packer: " + PathToUtf8(path_) + ": " + text + "\n");
+        io_.Notice("packer: " + label_ + ": " + text);
         ++problems_;
     }
 
@@ -117,13 +126,11 @@ private:
             source = "resource " + name;
             return r->Data;
         }
-        const fs::path beside = path_.parent_path() / looseName;
-        std::error_code error;
-        if (fs::is_regular_file(beside, error)) {
-            source = PathToUtf8(beside);
-            return ReadFileBytes(beside);
-        }
-        return std::nullopt;
+        std::optional<TLooseFile> beside = io_.Beside(looseName);
+        if (!beside)
+            return std::nullopt;
+        source = std::move(beside->Label);
+        return std::move(beside->Bytes);
     }
 
     void Checksum(const TPeImage& image) {
@@ -158,7 +165,7 @@ private:
             if (d.Severity == TSeverity::Error)
                 Problem(FormatDiagnostic(d));
             else
-                WriteText(stderr, FormatDiagnostic(d) + "\n");
+                io_.Notice(FormatDiagnostic(d));
         }
     }
 
@@ -211,6 +218,11 @@ private:
             if (settings_ && !mainFound)
                 Problem("the archive lacks the main program " +
                         MainProgramEntry(settings_->Settings));
+            if (const auto inside = OverlappingEntry(entries)) {
+                Problem("the archive entry " + EncodeUtf8(*inside) +
+                        " lies inside the data of another: its entries overlap");
+                return;
+            }
             if (!verify_)
                 return;
             reader.SetDestDir(root);
@@ -239,17 +251,38 @@ private:
         }
     }
 
-    fs::path path_;
+    std::string label_;
     bool verify_;
+    const TInspectIo& io_;
     std::size_t problems_ = 0;
     std::optional<TCheckedSettings> settings_;
 };
 
 } // namespace
 
+int InspectImage(std::string image, const std::string& label, bool verify, const TInspectIo& io) {
+    return TInspection(label, verify, io).Run(std::move(image));
+}
+
 int RunInspect(const fs::path& path, bool verify) {
+    const std::string label = PathToUtf8(path);
+    std::error_code error;
+    if (!fs::is_regular_file(path, error)) {
+        WriteText(stderr, "packer: " + label + " does not exist\n");
+        return packexit::kBadInput;
+    }
+    TInspectIo io;
+    io.Report = [](const std::string& line) { WriteText(stdout, line + "\n"); };
+    io.Notice = [](const std::string& line) { WriteText(stderr, line + "\n"); };
+    io.Beside = [&](const char* name) -> std::optional<TLooseFile> {
+        const fs::path beside = path.parent_path() / name;
+        std::error_code ignored;
+        if (!fs::is_regular_file(beside, ignored))
+            return std::nullopt;
+        return TLooseFile{PathToUtf8(beside), ReadFileBytes(beside)};
+    };
     try {
-        return TInspection(path, verify).Run();
+        return InspectImage(ReadFileBytes(path), label, verify, io);
     } catch (const EPackError& e) {
         WriteText(stderr, std::string("packer: ") + e.what() + "\n");
         return e.Kind() == TPackFailure::BadInput ? packexit::kBadInput : packexit::kIoFailure;

@@ -7,6 +7,28 @@
 // the installer does. Portable.
 
 #include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+// A file beside the program that stands in for a missing resource.
+struct TLooseFile {
+    std::string Label; // how the report names it
+    std::string Bytes;
+};
+
+// Where an inspection sends its report and finds the files beside the program.
+struct TInspectIo {
+    std::function<void(const std::string& line)> Report; // the listing
+    std::function<void(const std::string& line)> Notice; // faults and warnings
+    // The file `name` beside the program, or nullopt when there is none.
+    std::function<std::optional<TLooseFile>(const char* name)> Beside;
+};
+
+// Lists (verify false) or verifies the setup program whose bytes are `image`, named `label`
+// in messages; returns the exit code (ExitCodes.h): kDamaged when it found a fault. Any
+// content is accepted: damage is reported, never thrown; only `io` may throw.
+int InspectImage(std::string image, const std::string& label, bool verify, const TInspectIo& io);
 
 // Lists (verify false) or verifies the setup program `path`; returns the exit code
 // (ExitCodes.h): kDamaged when verify found a fault.

@@ -57,6 +57,8 @@ TPeImage::TPeImage(std::string bytes, const std::string& label)
     sectionTable_ = optionalHeader_ + optionalSize;
     if (sectionTable_ + std::size_t{sectionCount} * pe::kSectionHeaderSize > bytes_.size())
         bad("its headers are cut short");
+    if (optionalSize < 2)
+        bad("its optional header is cut short");
     const std::uint16_t magic = Get16(bytes_, optionalHeader_);
     std::size_t countField = 0;
     if (magic == kMagicPe32)
@@ -116,12 +118,18 @@ std::uint64_t TPeImage::SectionDataEnd() const {
     return std::min<std::uint64_t>(end, bytes_.size());
 }
 
-std::size_t TPeImage::OffsetOfRva(std::uint32_t rva, std::uint32_t length) const {
-    for (const TPeSection& s : sections_) {
-        if (rva >= s.VirtualAddress &&
+const TPeSection* TPeImage::SectionOfRva(std::uint32_t rva, std::uint32_t length) const {
+    // A section without raw data may name any file offset: it holds nothing to read.
+    for (const TPeSection& s : sections_)
+        if (s.RawSize != 0 && rva >= s.VirtualAddress &&
             std::uint64_t{rva} + length <= std::uint64_t{s.VirtualAddress} + s.RawSize)
-            return s.RawPointer + (rva - s.VirtualAddress);
-    }
+            return &s;
+    return nullptr;
+}
+
+std::size_t TPeImage::OffsetOfRva(std::uint32_t rva, std::uint32_t length) const {
+    if (const TPeSection* s = SectionOfRva(rva, length))
+        return s->RawPointer + (rva - s->VirtualAddress);
     ThrowBadInput(label_ + " is damaged: data at address " + std::to_string(rva) +
                   " lies outside its sections");
 }

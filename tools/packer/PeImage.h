@@ -49,6 +49,10 @@ public:
     // The end of the last section's raw data: what follows is appended data (a signature).
     std::uint64_t SectionDataEnd() const;
 
+    // Returns the section whose raw data holds all of the RVA range [rva, rva + length), or
+    // nullptr when there is none.
+    const TPeSection* SectionOfRva(std::uint32_t rva, std::uint32_t length) const;
+
     // Returns the file offset of the RVA range [rva, rva + length), or throws (BadInput)
     // when no section's raw data holds all of it.
     std::size_t OffsetOfRva(std::uint32_t rva, std::uint32_t length) const;

@@ -16,6 +16,11 @@ constexpr std::size_t kTableEntry = 8;
 constexpr std::size_t kDataEntry = 16;
 // Far more than any real program carries; bounds the work on a damaged directory.
 constexpr std::size_t kMaxResources = 1 << 16;
+// What the reader may copy beyond the image's own size. Entries may share a name or data, and
+// every resource holds its own copy of both; a real program shares little, while a damaged
+// directory that shares one large string or data block among thousands of leaves would
+// otherwise claim gigabytes.
+constexpr std::uint64_t kSharedCopyAllowance = 32u << 20;
 
 std::uint32_t Get32(const std::string& b, std::size_t at) {
     auto byte = [&](std::size_t i) {
@@ -51,7 +56,8 @@ std::size_t Align(std::size_t value, std::size_t alignment) {
 class TResourceReader {
 public:
     TResourceReader(const TPeImage& image, std::size_t base, std::uint32_t size)
-        : image_(image), bytes_(image.Bytes()), base_(base), size_(size) {}
+        : image_(image), bytes_(image.Bytes()), base_(base), size_(size),
+          copyBudget_(bytes_.size() + kSharedCopyAllowance) {}
 
     void Table(std::uint32_t offset, int level, TResource& path, std::vector<TResource>& out) {
         if (!visited_.insert(offset).second)
@@ -95,10 +101,18 @@ private:
         ThrowBadInput("the program's resources are damaged: " + why);
     }
 
+    // Accounts for `bytes` more copied out of the directory.
+    void Copy(std::uint64_t bytes) {
+        if (bytes > copyBudget_)
+            Damaged("its entries repeat the same names or data far more often than a program's");
+        copyBudget_ -= bytes;
+    }
+
     TResourceId String(std::uint32_t offset) {
         Need(offset, 2);
         const std::size_t length = Get16(bytes_, base_ + offset);
         Need(offset + 2, length * 2);
+        Copy(length * 2);
         TResourceId id;
         id.IsName = true;
         for (std::size_t i = 0; i < length; ++i)
@@ -114,6 +128,7 @@ private:
         const std::uint32_t rva = Get32(bytes_, at);
         const std::uint32_t length = Get32(bytes_, at + 4);
         path.CodePage = Get32(bytes_, at + 8);
+        Copy(std::uint64_t{length} + 2 * (path.Type.Name.size() + path.Name.Name.size()));
         path.Data = bytes_.substr(image_.OffsetOfRva(rva, length), length);
         out.push_back(std::move(path));
     }
@@ -122,6 +137,7 @@ private:
     const std::string& bytes_;
     std::size_t base_;
     std::uint32_t size_;
+    std::uint64_t copyBudget_;
     std::set<std::uint32_t> visited_;
 };
 
@@ -175,12 +191,11 @@ std::vector<TResource> ReadResources(const TPeImage& image) {
     if (directory.VirtualAddress == 0 || directory.Size == 0)
         return resources;
     const std::size_t base = image.OffsetOfRva(directory.VirtualAddress, kTableHeader);
-    // The directory's declared size may be too small; its tables lie within its section.
-    std::uint32_t size = 0;
-    for (const TPeSection& s : image.Sections())
-        if (directory.VirtualAddress >= s.VirtualAddress &&
-            directory.VirtualAddress < s.VirtualAddress + s.RawSize)
-            size = s.VirtualAddress + s.RawSize - directory.VirtualAddress;
+    // The directory's declared size may be too small; its tables lie within the section whose
+    // raw data holds its start, the one `base` is in.
+    const TPeSection& section = *image.SectionOfRva(directory.VirtualAddress, kTableHeader);
+    const auto size = static_cast<std::uint32_t>(std::uint64_t{section.VirtualAddress} +
+                                                 section.RawSize - directory.VirtualAddress);
     TResourceReader reader(image, base, size);
     TResource path;
     reader.Table(0, 0, path, resources);
