@@ -169,8 +169,10 @@ bool TWin32ZipHost::FileExists(const std::wstring& path) {
 bool TWin32ZipHost::CreateDirectories(const std::wstring& path) {
     // Usually only the last folder is missing: one call then does it all, and the path is
     // walked from the root only when a parent is missing too.
-    if (CreateDirectoryW(path.c_str(), nullptr))
+    if (CreateDirectoryW(path.c_str(), nullptr)) {
+        lastCreatedFolder_ = path;
         return true;
+    }
     if (GetLastError() != ERROR_PATH_NOT_FOUND)
         return DirectoryExists(path);
     // Each prefix ending before a "\" (after the drive or share part) is created in turn.
@@ -187,7 +189,8 @@ bool TWin32ZipHost::CreateDirectories(const std::wstring& path) {
          cut = path.find(L'\\', cut + 1))
         if (cut > 0)
             CreateDirectoryW(path.substr(0, cut).c_str(), nullptr);
-    CreateDirectoryW(path.c_str(), nullptr);
+    if (CreateDirectoryW(path.c_str(), nullptr))
+        lastCreatedFolder_ = path;
     return DirectoryExists(path);
 }
 
@@ -229,13 +232,17 @@ bool TWin32ZipHost::RemoveFile(const std::wstring& path) {
 }
 
 bool TWin32ZipHost::SetAttributes(const std::wstring& path, std::uint32_t attributes,
-                                  bool /*isDirectory*/) {
+                                  bool isDirectory) {
     const DWORD settable = attributes & kSettableAttributes;
+    // A folder this host has just created has none of the settable attributes.
+    if (isDirectory && settable == 0 && path == lastCreatedFolder_)
+        return true;
     // A file this host has just created holds the archive bit alone already; setting it again
     // would open the file once more. A word without DOS attributes (0, as Unix tools store
     // it) says nothing about them: the new file keeps the archive bit the system gives it
     // rather than having it cleared.
-    if ((settable == 0 || settable == FILE_ATTRIBUTE_ARCHIVE) && path == lastCreated_)
+    if (!isDirectory && (settable == 0 || settable == FILE_ATTRIBUTE_ARCHIVE) &&
+        path == lastCreated_)
         return true;
     return SetFileAttributesW(path.c_str(), settable ? settable : FILE_ATTRIBUTE_NORMAL) != 0;
 }

@@ -37,5 +37,6 @@ private:
     bool pumped_ = false;
     unsigned long long lastPump_ = 0; // GetTickCount64 at the last pump
     std::wstring lastCreated_;        // the output file created last
+    std::wstring lastCreatedFolder_;  // the folder created last
     std::uint64_t extracted_ = 0;
 };

@@ -40,6 +40,7 @@ TEST(ZipWin32HostTest, FilesGetStoredAttributesTimesAndSizes) {
     const std::string big(200000, 'b');
     Extract(scratch,
             BuildZip({{.name = "d/", .data = "", .method = 0, .external = 0x10},
+                      {.name = "h/", .data = "", .method = 0, .external = 0x12},
                       {.name = "d/ro.txt", .data = "read only", .external = 0x21},
                       {.name = "d/hidden.txt", .data = "hidden", .method = 0, .external = 0x02},
                       {.name = "unix.txt", .data = "unix", .external = 0x81A40000},
@@ -55,6 +56,9 @@ TEST(ZipWin32HostTest, FilesGetStoredAttributesTimesAndSizes) {
     };
     EXPECT_EQ(attributes(L"d\\ro.txt"), DWORD{FILE_ATTRIBUTE_READONLY});
     EXPECT_EQ(attributes(L"d\\hidden.txt"), DWORD{FILE_ATTRIBUTE_HIDDEN});
+    // Folders: a plain one as created, a hidden one hidden.
+    EXPECT_EQ(attributes(L"d"), DWORD{FILE_ATTRIBUTE_DIRECTORY});
+    EXPECT_EQ(attributes(L"h"), DWORD{FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN});
     // Unix permissions in the high half have no Windows meaning.
     EXPECT_EQ(attributes(L"unix.txt") & ~DWORD{FILE_ATTRIBUTE_NORMAL}, 0u);
     EXPECT_EQ(ReadBytes(target + L"\\d\\ro.txt"), "read only");
