@@ -47,8 +47,6 @@ public:
         if (length >= kReadAheadSize)
             return ReadDirect(offset, buffer, length);
         if (offset < aheadStart_ || offset + length > aheadStart_ + ahead_.size()) {
-            if (ahead_.capacity() < kReadAheadSize)
-                ahead_.reserve(kReadAheadSize);
             ahead_.resize(kReadAheadSize);
             ahead_.resize(ReadDirect(offset, ahead_.data(), kReadAheadSize));
             aheadStart_ = offset;
