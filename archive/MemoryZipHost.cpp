@@ -32,6 +32,7 @@ class TMemoryOutput final : public IZipOutput {
 public:
     TMemoryOutput(TMemoryZipHost& host, TMemoryFile& file) : host_(host), file_(file) {}
     bool Write(const void* data, std::size_t length) override {
+        const std::lock_guard<std::recursive_mutex> guard(*host_.lock_);
         if (length > host_.budget_)
             return false;
         host_.budget_ -= length;
@@ -39,6 +40,7 @@ public:
         return true;
     }
     void Finish(const TDosDateTime* modified) override {
+        const std::lock_guard<std::recursive_mutex> guard(*host_.lock_);
         if (modified) {
             file_.hasTime = true;
             file_.modified = *modified;
@@ -68,6 +70,7 @@ std::wstring TMemoryZipHost::Normalise(const std::wstring& path) {
 }
 
 void TMemoryZipHost::AddFile(const std::wstring& path, std::string data) {
+    const std::lock_guard<std::recursive_mutex> guard(*lock_);
     const std::wstring key = Normalise(path);
     const std::size_t cut = key.find_last_of(L'\\');
     if (cut != std::wstring::npos && cut > 0)
@@ -79,6 +82,7 @@ void TMemoryZipHost::AddFile(const std::wstring& path, std::string data) {
 }
 
 TMemoryFile* TMemoryZipHost::File(const std::wstring& path) {
+    const std::lock_guard<std::recursive_mutex> guard(*lock_);
     const auto it = files_.find(Normalise(path));
     return it == files_.end() ? nullptr : &it->second;
 }
@@ -89,6 +93,7 @@ std::uint32_t TMemoryZipHost::DirectoryAttributes(const std::wstring& path) cons
 }
 
 std::unique_ptr<IZipInput> TMemoryZipHost::OpenArchive(const std::wstring& path) {
+    const std::lock_guard<std::recursive_mutex> guard(*lock_);
     const TMemoryFile* file = File(path);
     if (!file)
         throw EInstallerError(L"Cannot open file \"" + path +
@@ -97,6 +102,7 @@ std::unique_ptr<IZipInput> TMemoryZipHost::OpenArchive(const std::wstring& path)
 }
 
 bool TMemoryZipHost::DirectoryExists(const std::wstring& path) {
+    const std::lock_guard<std::recursive_mutex> guard(*lock_);
     return directories_.count(Normalise(path)) != 0;
 }
 
@@ -105,6 +111,7 @@ bool TMemoryZipHost::FileExists(const std::wstring& path) {
 }
 
 bool TMemoryZipHost::CreateDirectories(const std::wstring& path) {
+    const std::lock_guard<std::recursive_mutex> guard(*lock_);
     const std::wstring key = Normalise(path);
     for (std::size_t cut = 0; cut != std::wstring::npos;) {
         cut = key.find(L'\\', cut + 1);
@@ -118,6 +125,7 @@ bool TMemoryZipHost::CreateDirectories(const std::wstring& path) {
 
 std::unique_ptr<IZipOutput> TMemoryZipHost::CreateOutput(const std::wstring& path,
                                                          std::uint64_t declaredSize) {
+    const std::lock_guard<std::recursive_mutex> guard(*lock_);
     const std::wstring key = Normalise(path);
     const std::size_t cut = key.find_last_of(L'\\');
     if (directories_.count(key) ||
@@ -134,6 +142,7 @@ std::unique_ptr<IZipOutput> TMemoryZipHost::CreateOutput(const std::wstring& pat
 }
 
 bool TMemoryZipHost::RemoveFile(const std::wstring& path) {
+    const std::lock_guard<std::recursive_mutex> guard(*lock_);
     const auto it = files_.find(Normalise(path));
     if (it == files_.end() || (it->second.attributes & 0x01) != 0)
         return false;
@@ -143,6 +152,7 @@ bool TMemoryZipHost::RemoveFile(const std::wstring& path) {
 
 bool TMemoryZipHost::SetAttributes(const std::wstring& path, std::uint32_t attributes,
                                    bool isDirectory) {
+    const std::lock_guard<std::recursive_mutex> guard(*lock_);
     if (isDirectory) {
         if (!DirectoryExists(path))
             return false;
@@ -157,6 +167,14 @@ bool TMemoryZipHost::SetAttributes(const std::wstring& path, std::uint32_t attri
 }
 
 void TMemoryZipHost::ClearReadOnly(const std::wstring& path) {
+    const std::lock_guard<std::recursive_mutex> guard(*lock_);
     if (TMemoryFile* file = File(path))
         file->attributes &= ~std::uint32_t{0x01};
+}
+
+void TMemoryZipHost::ProcessMessages() {
+    const std::lock_guard<std::recursive_mutex> guard(*lock_);
+    ++pumps_;
+    if (std::this_thread::get_id() != owner_)
+        pumpedElsewhere_ = true;
 }

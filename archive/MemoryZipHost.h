@@ -8,8 +8,10 @@
 
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 
 struct TMemoryFile {
     std::string data;
@@ -39,6 +41,12 @@ public:
     std::uint32_t DirectoryAttributes(const std::wstring& path) const;
     // How often ProcessMessages was called.
     std::uint64_t PumpCount() const { return pumps_; }
+    // Lets the reader extract `threads` entries at once (1 by default); every call is then
+    // serialised by one lock.
+    void SetConcurrentEntries(unsigned threads) { threads_ = threads; }
+    // True when ProcessMessages was ever called from a thread other than the one that made
+    // the host: a window's messages can only be handled on its own thread.
+    bool PumpedFromAnotherThread() const { return pumpedElsewhere_; }
     // The normal form of `path` under which it is stored.
     static std::wstring Normalise(const std::wstring& path);
 
@@ -54,7 +62,8 @@ public:
     void ClearReadOnly(const std::wstring& path) override;
     const ICodePage& OemCodePage() override { return *oem_; }
     const ICodePage& AnsiCodePage() override { return *ansi_; }
-    void ProcessMessages() override { ++pumps_; }
+    void ProcessMessages() override;
+    unsigned ConcurrentEntries() override { return threads_; }
 
 private:
     friend class TMemoryOutput;
@@ -62,6 +71,12 @@ private:
     const ICodePage* ansi_;
     std::uint64_t budget_;
     std::uint64_t pumps_ = 0;
+    unsigned threads_ = 1;
+    std::thread::id owner_ = std::this_thread::get_id();
+    bool pumpedElsewhere_ = false;
+    // Held by every call, for readers on several threads; behind a pointer so that the host
+    // can still be moved.
+    std::unique_ptr<std::recursive_mutex> lock_ = std::make_unique<std::recursive_mutex>();
     std::uint64_t stampCounter_ = 0;
     std::map<std::wstring, TMemoryFile> files_;
     std::map<std::wstring, std::uint64_t> stamps_;

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -36,6 +37,15 @@ constexpr std::uint64_t kPresizeFrom = std::uint64_t{1} << 20;
 // The waiting messages are dispatched at most this often (ms): often enough for the window to
 // stay responsive, rarely enough that looking at the queue costs nothing beside the files.
 constexpr ULONGLONG kPumpIntervalMs = 15;
+// Files extracted at once at most: beyond this the file system, not the processors, sets the
+// pace.
+constexpr unsigned kMaxThreads = 4;
+
+// What the calling thread created last, so that attributes a new file or folder already has
+// are not set once more. Per thread: several threads extract at once, each setting the
+// attributes of the file it has just written.
+thread_local std::wstring lastCreatedFile;
+thread_local std::wstring lastCreatedFolder;
 
 class TWin32Input final : public IZipInput {
 public:
@@ -85,7 +95,7 @@ private:
 
 class TWin32Output final : public IZipOutput {
 public:
-    TWin32Output(THandle file, std::uint64_t presized, std::uint64_t& extracted)
+    TWin32Output(THandle file, std::uint64_t presized, std::atomic<std::uint64_t>& extracted)
         : file_(std::move(file)), presized_(presized), extracted_(extracted) {}
     ~TWin32Output() override { CutToWritten(); }
     bool Write(const void* data, std::size_t length) override {
@@ -132,12 +142,16 @@ private:
     THandle file_;
     std::uint64_t presized_;
     std::uint64_t written_ = 0;
-    std::uint64_t& extracted_;
+    std::atomic<std::uint64_t>& extracted_;
 };
 
 } // namespace
 
-TWin32ZipHost::TWin32ZipHost(std::function<void()> pump) : pump_(std::move(pump)) {}
+TWin32ZipHost::TWin32ZipHost(std::function<void()> pump, unsigned threads)
+    : pump_(std::move(pump)), threads_(threads) {
+    if (threads_ == 0)
+        threads_ = std::clamp<unsigned>(std::thread::hardware_concurrency(), 1, kMaxThreads);
+}
 
 std::unique_ptr<IZipInput> TWin32ZipHost::OpenArchive(const std::wstring& path) {
     THandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -168,7 +182,7 @@ bool TWin32ZipHost::CreateDirectories(const std::wstring& path) {
     // Usually only the last folder is missing: one call then does it all, and the path is
     // walked from the root only when a parent is missing too.
     if (CreateDirectoryW(path.c_str(), nullptr)) {
-        lastCreatedFolder_ = path;
+        lastCreatedFolder = path;
         return true;
     }
     if (GetLastError() != ERROR_PATH_NOT_FOUND)
@@ -188,7 +202,7 @@ bool TWin32ZipHost::CreateDirectories(const std::wstring& path) {
         if (cut > 0)
             CreateDirectoryW(path.substr(0, cut).c_str(), nullptr);
     if (CreateDirectoryW(path.c_str(), nullptr))
-        lastCreatedFolder_ = path;
+        lastCreatedFolder = path;
     return DirectoryExists(path);
 }
 
@@ -214,7 +228,7 @@ std::unique_ptr<IZipOutput> TWin32ZipHost::CreateOutput(const std::wstring& path
         if (!file)
             return nullptr;
     }
-    lastCreated_ = path;
+    lastCreatedFile = path;
     // Pre-sizing lets the file system lay the file out in one piece; failing at it is harmless.
     std::uint64_t presized = 0;
     if (declaredSize >= kPresizeFrom && SetPosition(file.Get(), declaredSize)) {
@@ -233,14 +247,14 @@ bool TWin32ZipHost::SetAttributes(const std::wstring& path, std::uint32_t attrib
                                   bool isDirectory) {
     const DWORD settable = attributes & kSettableAttributes;
     // A folder this host has just created has none of the settable attributes.
-    if (isDirectory && settable == 0 && path == lastCreatedFolder_)
+    if (isDirectory && settable == 0 && path == lastCreatedFolder)
         return true;
     // A file this host has just created holds the archive bit alone already; setting it again
     // would open the file once more. A word without DOS attributes (0, as Unix tools store
     // it) says nothing about them: the new file keeps the archive bit the system gives it
     // rather than having it cleared.
     if (!isDirectory && (settable == 0 || settable == FILE_ATTRIBUTE_ARCHIVE) &&
-        path == lastCreated_)
+        path == lastCreatedFile)
         return true;
     return SetFileAttributesW(path.c_str(), settable ? settable : FILE_ATTRIBUTE_NORMAL) != 0;
 }

@@ -4,6 +4,7 @@
 
 #include "archive/ZipHost.h"
 
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -11,8 +12,9 @@ class TWin32ZipHost final : public IZipHost {
 public:
     // A host whose ProcessMessages calls `pump`; without one it dispatches the thread's
     // waiting messages itself (re-posting a quit message it meets). Either is done at the
-    // first call and then at most every 15 ms.
-    explicit TWin32ZipHost(std::function<void()> pump = {});
+    // first call and then at most every 15 ms. The reader may extract `threads` files at once
+    // (0: one per processor, at most four).
+    explicit TWin32ZipHost(std::function<void()> pump = {}, unsigned threads = 0);
 
     std::unique_ptr<IZipInput> OpenArchive(const std::wstring& path) override;
     bool DirectoryExists(const std::wstring& path) override;
@@ -27,6 +29,7 @@ public:
     const ICodePage& OemCodePage() override;
     const ICodePage& AnsiCodePage() override;
     void ProcessMessages() override;
+    unsigned ConcurrentEntries() override { return threads_; }
 
     // The bytes of the files extracted completely so far (finished outputs; a file deleted
     // for a wrong CRC-32 never finishes).
@@ -34,9 +37,8 @@ public:
 
 private:
     std::function<void()> pump_;
+    unsigned threads_;
     bool pumped_ = false;
     unsigned long long lastPump_ = 0; // GetTickCount64 at the last pump
-    std::wstring lastCreated_;        // the output file created last
-    std::wstring lastCreatedFolder_;  // the folder created last
-    std::uint64_t extracted_ = 0;
+    std::atomic<std::uint64_t> extracted_{0};
 };

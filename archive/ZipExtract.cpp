@@ -2,6 +2,8 @@
 // its file with the CRC-32 computed on the way, and the per-entry outcome.
 #include "archive/ZipReader.h"
 
+#include "archive/ZipEntryDecoder.h"
+
 #include "archive/ZipCrypto.h"
 #include "archive/ZipNames.h"
 #include "sys/Error.h"
@@ -14,12 +16,8 @@ using namespace zipformat;
 
 namespace {
 
-// Large blocks keep the number of reads, writes and pump calls per megabyte small; together
-// they are the reader's whole working memory for the data.
-constexpr std::size_t kInBufferSize = 256 * 1024;
 // A directory record is at most 46 bytes plus a 64 KiB name and a 64 KiB extra field.
 constexpr std::size_t kDirBufferSize = 192 * 1024;
-constexpr std::size_t kOutBufferSize = 1024 * 1024;
 // Deflate cannot expand data by more than this factor; no file is pre-sized beyond it.
 constexpr std::uint64_t kMaxDeflateRatio = 1032;
 // Folders remembered at once during an extraction.
@@ -43,17 +41,14 @@ std::wstring StripTrailingSeparator(const std::wstring& path) {
 
 } // namespace
 
-// One raw-inflate state for the reader's lifetime, reset per entry.
-struct TZipReader::TInflater {
-    z_stream stream{};
-    TInflater() {
-        if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
-            ThrowInflateError();
-    }
-    ~TInflater() { inflateEnd(&stream); }
-    TInflater(const TInflater&) = delete;
-    TInflater& operator=(const TInflater&) = delete;
-};
+TZipReader::TInflater::TInflater() {
+    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
+        ThrowInflateError();
+}
+
+TZipReader::TInflater::~TInflater() {
+    inflateEnd(&stream);
+}
 
 struct TZipReader::TDecodeResult {
     bool reachedEnd = true; // false when the output would have exceeded the declared size
@@ -61,8 +56,7 @@ struct TZipReader::TDecodeResult {
 };
 
 TZipReader::TZipReader(IZipHost& host)
-    : host_(host), dirBuffer_(kDirBufferSize), inBuffer_(kInBufferSize),
-      outBuffer_(kOutBufferSize) {}
+    : host_(host), dirBuffer_(kDirBufferSize), decoder_(std::make_unique<TEntryDecoder>(true)) {}
 
 TZipReader::~TZipReader() = default;
 
@@ -106,11 +100,20 @@ int TZipReader::UnZip() {
     if (!destDir_.empty())
         EnsureDirectory(destDir_);
 
+    // Asking before replacing a file needs the entries one after the other.
+    const bool mayAsk = !(OverwriteMode == TOverwriteMode::Always ||
+                          (OverwriteMode == TOverwriteMode::Prompt && keepSilent));
+    const unsigned threads = mayAsk ? 1 : host_.ConcurrentEntries();
     int succeeded = 0;
-    ForEachEntry(*input, [&](const TZipHeaderInfo& entry, std::uint64_t) {
-        if (DoAll && (!entry.IsDirectory() || RecreateDirs) && ExtractEntry(*input, entry))
-            ++succeeded;
-    });
+    if (threads > 1) {
+        succeeded = UnZipConcurrently(*input, threads);
+    } else {
+        ForEachEntry(*input, [&](const TZipHeaderInfo& entry, std::uint64_t) {
+            if (DoAll && (!entry.IsDirectory() || RecreateDirs) &&
+                ExtractEntry(*input, entry, *decoder_))
+                ++succeeded;
+        });
+    }
     knownDirs_.clear();
     return succeeded;
 }
@@ -124,6 +127,7 @@ std::vector<TZipHeaderInfo> TZipReader::ListEntries() {
 }
 
 bool TZipReader::EnsureDirectory(const std::wstring& path) {
+    const std::lock_guard<std::mutex> guard(dirsLock_);
     if (knownDirs_.contains(path))
         return true;
     if (!host_.DirectoryExists(path) && !host_.CreateDirectories(path))
@@ -135,7 +139,8 @@ bool TZipReader::EnsureDirectory(const std::wstring& path) {
     return true;
 }
 
-bool TZipReader::ExtractEntry(IZipInput& input, const TZipHeaderInfo& entry) {
+bool TZipReader::ExtractEntry(IZipInput& input, const TZipHeaderInfo& entry,
+                              TEntryDecoder& decoder) {
     // Nothing may land outside the root, whatever the stored name says.
     if (!IsSafeEntryName(entry.directory, entry.fileName))
         return false;
@@ -148,11 +153,11 @@ bool TZipReader::ExtractEntry(IZipInput& input, const TZipHeaderInfo& entry) {
             host_.SetAttributes(path, entry.externalAttributes, true);
         return true;
     }
-    return ExtractFile(input, entry, directory + entry.fileName);
+    return ExtractFile(input, entry, directory + entry.fileName, decoder);
 }
 
 bool TZipReader::ExtractFile(IZipInput& input, const TZipHeaderInfo& entry,
-                             const std::wstring& path) {
+                             const std::wstring& path, TEntryDecoder& decoder) {
     // An entry the reader cannot decode leaves no file at all: a pre-sized, zero-filled file
     // would otherwise pass as extracted when its stored CRC-32 is 0.
     if (entry.IsAes() ||
@@ -208,7 +213,8 @@ bool TZipReader::ExtractFile(IZipInput& input, const TZipHeaderInfo& entry,
     if (!output)
         return false; // read-only, in use or in the way: the old file stays
 
-    const TDecodeResult result = Decompress(input, entry, dataStart, dataSize, keys.get(), *output);
+    const TDecodeResult result =
+        Decompress(input, entry, dataStart, dataSize, keys.get(), *output, decoder);
     // Data beyond the declared size means the entry is not what the directory says it is.
     if (!result.reachedEnd || (entry.crc32 != 0 && result.crc != entry.crc32)) {
         output.reset();
@@ -224,21 +230,25 @@ bool TZipReader::ExtractFile(IZipInput& input, const TZipHeaderInfo& entry,
 
 TZipReader::TDecodeResult TZipReader::Decompress(IZipInput& input, const TZipHeaderInfo& entry,
                                                  std::uint64_t dataStart, std::uint64_t dataSize,
-                                                 TZipCryptoKeys* keys, IZipOutput& output) {
+                                                 TZipCryptoKeys* keys, IZipOutput& output,
+                                                 TEntryDecoder& decoder) {
     TDecodeResult result;
     std::uint64_t written = 0;
     std::uint64_t position = dataStart;
     std::uint64_t remaining = dataSize;
 
-    // Reads the next block of compressed data into inBuffer_; returns its length.
+    // Reads the next block of compressed data into inBuffer; returns its length.
+    TByteBuffer& inBuffer = decoder.in;
+    TByteBuffer& outBuffer = decoder.out;
     auto readBlock = [&]() -> std::size_t {
-        Pump();
+        if (decoder.pumps)
+            Pump();
         const auto length =
-            static_cast<std::size_t>(std::min<std::uint64_t>(remaining, inBuffer_.size()));
-        if (input.ReadAt(position, inBuffer_.data(), length) != length)
+            static_cast<std::size_t>(std::min<std::uint64_t>(remaining, inBuffer.size()));
+        if (input.ReadAt(position, inBuffer.data(), length) != length)
             ThrowPrematureEnd();
         if (keys)
-            keys->Decrypt(inBuffer_.data(), length);
+            keys->Decrypt(inBuffer.data(), length);
         position += length;
         remaining -= length;
         return length;
@@ -261,32 +271,32 @@ TZipReader::TDecodeResult TZipReader::Decompress(IZipInput& input, const TZipHea
     if (entry.compressionMethod == kMethodStored) {
         while (remaining > 0) {
             const std::size_t length = readBlock();
-            if (!emit(inBuffer_.data(), length))
+            if (!emit(inBuffer.data(), length))
                 break;
         }
         return result;
     }
 
-    if (!inflater_)
-        inflater_ = std::make_unique<TInflater>();
-    z_stream& zs = inflater_->stream;
+    if (!decoder.inflater)
+        decoder.inflater = std::make_unique<TInflater>();
+    z_stream& zs = decoder.inflater->stream;
     if (inflateReset(&zs) != Z_OK)
         ThrowInflateError();
     zs.next_in = nullptr;
     zs.avail_in = 0;
-    zs.next_out = outBuffer_.data();
-    zs.avail_out = static_cast<uInt>(outBuffer_.size());
+    zs.next_out = outBuffer.data();
+    zs.avail_out = static_cast<uInt>(outBuffer.size());
     auto flush = [&]() {
-        const std::size_t length = outBuffer_.size() - zs.avail_out;
-        const bool ok = emit(outBuffer_.data(), length);
-        zs.next_out = outBuffer_.data();
-        zs.avail_out = static_cast<uInt>(outBuffer_.size());
+        const std::size_t length = outBuffer.size() - zs.avail_out;
+        const bool ok = emit(outBuffer.data(), length);
+        zs.next_out = outBuffer.data();
+        zs.avail_out = static_cast<uInt>(outBuffer.size());
         return ok;
     };
     for (;;) {
         if (zs.avail_in == 0 && remaining > 0) {
             zs.avail_in = static_cast<uInt>(readBlock());
-            zs.next_in = inBuffer_.data();
+            zs.next_in = inBuffer.data();
         }
         const int status = inflate(&zs, Z_NO_FLUSH);
         if (status == Z_STREAM_END) {

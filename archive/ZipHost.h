@@ -68,4 +68,9 @@ public:
     virtual const ICodePage& AnsiCodePage() = 0;
     // Dispatches the window messages waiting in the thread's queue.
     virtual void ProcessMessages() = 0;
+    // How many entries the reader may extract at the same time, each on a thread of its own,
+    // the calling thread among them. A host returns more than 1 only when all its calls but
+    // ProcessMessages, and its outputs, are safe from several threads at once; the reader
+    // calls ProcessMessages only from the thread that called it.
+    virtual unsigned ConcurrentEntries() { return 1; }
 };

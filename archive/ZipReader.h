@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -92,11 +93,20 @@ private:
     std::uint64_t WalkLocalHeaders(IZipInput& input, bool decodeNames, const TEntryVisitor& visit);
     // Calls `visit` for every entry, names decoded, in the order of their data.
     void ForEachEntry(IZipInput& input, const TEntryVisitor& visit);
-    bool ExtractEntry(IZipInput& input, const TZipHeaderInfo& entry);
-    bool ExtractFile(IZipInput& input, const TZipHeaderInfo& entry, const std::wstring& path);
+    // The working memory of one thread that extracts: its buffers and inflate state, and
+    // whether it may pump messages (only the thread that called UnZip does).
+    struct TEntryDecoder;
+    struct TInflater;
+    // Extracts the selected entries on several threads at once (see ConcurrentEntries).
+    int UnZipConcurrently(IZipInput& input, unsigned threads);
+    class TExtractionPool;
+    bool ExtractEntry(IZipInput& input, const TZipHeaderInfo& entry, TEntryDecoder& decoder);
+    bool ExtractFile(IZipInput& input, const TZipHeaderInfo& entry, const std::wstring& path,
+                     TEntryDecoder& decoder);
     TDecodeResult Decompress(IZipInput& input, const TZipHeaderInfo& entry, std::uint64_t dataStart,
-                             std::uint64_t dataSize, class TZipCryptoKeys* keys,
-                             IZipOutput& output);
+                             std::uint64_t dataSize, class TZipCryptoKeys* keys, IZipOutput& output,
+                             TEntryDecoder& decoder);
+    // Safe from several threads at once.
     bool EnsureDirectory(const std::wstring& path);
     void Pump();
 
@@ -113,8 +123,10 @@ private:
     bool usedFallback_ = false;
     std::uint64_t stamp_ = 0;
     // Folders made or found during the current UnZip, so that each file's folder is not
-    // looked up again for every file in it.
+    // looked up again for every file in it; guarded by dirsLock_, held while a folder is made
+    // so that two threads never make the same one.
     std::unordered_set<std::wstring> knownDirs_;
+    std::mutex dirsLock_;
     // Reused for every entry, so memory does not grow with the archive; left uninitialised,
     // since every byte is written before it is read.
     struct TByteBuffer {
@@ -125,8 +137,5 @@ private:
         std::size_t length;
     };
     TByteBuffer dirBuffer_; // directory records, large enough for the longest name and extra
-    TByteBuffer inBuffer_;
-    TByteBuffer outBuffer_;
-    struct TInflater;
-    std::unique_ptr<TInflater> inflater_;
+    std::unique_ptr<TEntryDecoder> decoder_; // the calling thread's
 };

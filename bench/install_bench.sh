@@ -31,19 +31,42 @@ if [ "$(cat "$payloads/stamp" 2>/dev/null)" != "$stamp" ]; then
   echo "$stamp" >"$payloads/stamp"
 fi
 
-# The product's installers, built as scripts/build.sh builds the Windows tree (x86_64 where
-# the kernel cannot run 32-bit programs), in a tree of their own.
+# The product's stub and the packer, built as scripts/build.sh builds them (the stub x86_64
+# where the kernel cannot run 32-bit programs), in trees of their own, Release.
 arch=$("$root/scripts/windows-arch.sh")
 toolchain=$root/cmake/mingw-$arch.cmake
 if [ -f "$work/win/CMakeCache.txt" ] &&
   ! grep -qE "^CMAKE_TOOLCHAIN_FILE:(UNINITIALIZED|FILEPATH)=$toolchain\$" "$work/win/CMakeCache.txt"; then
   rm -rf "$work/win" # made for the other architecture
 fi
-echo "install_bench: building the installers ($arch, Release) in $work/win" >&2
+echo "install_bench: building the installer's stub ($arch, Release) and the packer in $work" >&2
 cmake -S "$root" -B "$work/win" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-  -DCMAKE_BUILD_TYPE=Release -DOUT_DIR="$work/out" \
-  "-DBENCH_SETUP_PAYLOADS=mixed=$payloads/mixed.zip;tiny=$payloads/tiny.zip" >/dev/null
-cmake --build "$work/win" --target bench_setup_mixed bench_setup_tiny pause_probe >/dev/null
+  -DCMAKE_BUILD_TYPE=Release -DOUT_DIR="$work/out" -DBUILD_INSTALL_BENCH=ON >/dev/null
+cmake --build "$work/win" --target setup pause_probe >/dev/null
+cmake -S "$root" -B "$work/native" -G Ninja -DCMAKE_BUILD_TYPE=Release -DNATIVE_SANITIZE=OFF \
+  -DOUT_DIR="$work/native-out" >/dev/null
+cmake --build "$work/native" --target packer >/dev/null
+
+# Each payload packed as a publisher packs a product: the benchmark's settings, with the main
+# program one of the payload's own files (the packer checks that it is there), and no
+# branding pictures.
+for kind in mixed tiny; do
+  mkdir -p "$work/out/bench/$kind"
+  "$py" - "$root/bench/install_config.json" "$payloads/$kind.zip.tsv" \
+    "$work/out/bench/$kind/config.json" <<'PY'
+import json, sys
+settings = json.load(open(sys.argv[1], encoding="utf-8-sig"))
+files = sorted(line.split("\t")[0] for line in open(sys.argv[2], encoding="utf-8"))
+main = settings["MainProgPath"].replace("\\", "/") + settings["MainProg"]
+if main not in files:
+    folder, _, name = files[0].rpartition("/")
+    settings["MainProgPath"] = folder.replace("/", "\\") + "\\" if folder else ""
+    settings["MainProg"] = name
+json.dump(settings, open(sys.argv[3], "w", encoding="utf-8"), ensure_ascii=False, indent=4)
+PY
+  "$work/native-out/packer" pack --quiet --settings "$work/out/bench/$kind/config.json" \
+    --payload "$payloads/$kind" --stub "$work/out/setup.exe" -o "$work/out/bench/$kind/setup.exe"
+done
 
 # NSIS installers of the same files, of the same architecture: zlib, the files compressed one
 # by one (not solid), an uninstaller and an uninstall entry written as the product writes its

@@ -61,7 +61,8 @@ inline std::uint32_t Crc(const std::string& data) {
         crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
 }
 
-inline std::string RawDeflate(const std::string& data, int level = 6) {
+// `flush` Z_FULL_FLUSH leaves the stream unfinished, ending on a byte boundary.
+inline std::string RawDeflate(const std::string& data, int level = 6, int flush = Z_FINISH) {
     z_stream zs{};
     deflateInit2(&zs, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
     std::string out(deflateBound(&zs, static_cast<uLong>(data.size())) + 16, '\0');
@@ -69,7 +70,7 @@ inline std::string RawDeflate(const std::string& data, int level = 6) {
     zs.avail_in = static_cast<uInt>(data.size());
     zs.next_out = reinterpret_cast<Bytef*>(out.data());
     zs.avail_out = static_cast<uInt>(out.size());
-    deflate(&zs, Z_FINISH);
+    deflate(&zs, flush);
     out.resize(zs.total_out);
     deflateEnd(&zs);
     return out;

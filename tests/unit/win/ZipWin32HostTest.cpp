@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
+
 using namespace ziptest;
 using systest::ReadBytes;
 using systest::TScratchFolder;
@@ -70,6 +73,74 @@ TEST(ZipWin32HostTest, FilesGetStoredAttributesTimesAndSizes) {
               (std::vector<int>{2024, 3, 5, 10, 20, 30}));
     const SYSTEMTIME late = LocalWriteTime(target + L"\\late.txt");
     EXPECT_EQ((std::vector<int>{late.wHour, late.wMinute}), (std::vector<int>{23, 31}));
+}
+
+namespace {
+
+// Every file and folder below `root`: attributes (the archive bit left out, as Wine sets it on
+// every file), last-write time and content, by relative path.
+std::map<std::wstring, std::string> Tree(const std::wstring& root,
+                                         const std::wstring& under = L"") {
+    std::map<std::wstring, std::string> tree;
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((root + L"\\" + under + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return tree;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        const std::wstring relative = under + name;
+        const bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        std::string description =
+            std::to_string(found.dwFileAttributes & ~DWORD{FILE_ATTRIBUTE_ARCHIVE});
+        if (!folder)
+            description += " " + std::to_string(found.ftLastWriteTime.dwHighDateTime) + ":" +
+                           std::to_string(found.ftLastWriteTime.dwLowDateTime) + " " +
+                           ReadBytes(root + L"\\" + relative).value_or("(unreadable)");
+        tree[relative] = description;
+        if (folder)
+            tree.merge(Tree(root, relative + L"\\"));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return tree;
+}
+
+} // namespace
+
+TEST(ZipWin32HostTest, SeveralFilesAtOnceGiveTheSameTreeAsOneAfterTheOther) {
+    TScratchFolder scratch;
+    std::vector<TEntry> entries;
+    std::set<std::string> folders;
+    for (int i = 0; i < 150; ++i) {
+        const std::string folder = "d" + std::to_string(i % 6) + "/e" + std::to_string(i % 4) + "/";
+        folders.insert(folder);
+        folders.insert(folder.substr(0, 2));
+        if (i % 50 == 0)
+            entries.push_back({.name = folder, .data = "", .method = 0, .external = 0x12});
+        entries.push_back({.name = folder + "f" + std::to_string(i) + ".txt",
+                           .data = std::string(i % 30 == 0 ? 1200000 : i * 41 % 7000,
+                                               static_cast<char>('a' + i % 26)),
+                           .time = static_cast<std::uint16_t>(kTime + (i % 8) * 32),
+                           .external = static_cast<std::uint32_t>(i % 7 == 0 ? 0x21 : 0x20)});
+    }
+    // Names Windows takes for one file: a large copy first, then a small one that would be
+    // done first if both were written at once. The later one must win.
+    entries.push_back({.name = "Dup.txt", .data = std::string(1500000, 'L')});
+    entries.push_back({.name = "DUP.TXT", .data = "last copy"});
+    WriteBytes(scratch / L"payload", BuildZip(entries));
+
+    TWin32ZipHost alone({}, 1);
+    UnzipArchive(alone, scratch / L"payload", scratch / L"one", L"");
+    TWin32ZipHost several({}, 4);
+    ASSERT_EQ(several.ConcurrentEntries(), 4u);
+    UnzipArchive(several, scratch / L"payload", scratch / L"four", L"");
+
+    const std::map<std::wstring, std::string> one = Tree(scratch / L"one");
+    EXPECT_EQ(one.size(), 150 + 1 + folders.size()); // the files, the duplicate, the folders
+    EXPECT_EQ(Tree(scratch / L"four"), one);
+    EXPECT_EQ(ReadBytes(scratch / L"four\\dup.txt"), "last copy");
+    EXPECT_EQ(several.BytesExtracted(), alone.BytesExtracted());
 }
 
 TEST(ZipWin32HostTest, ReadOnlyAndInUseTargetsKeepTheirOldContent) {

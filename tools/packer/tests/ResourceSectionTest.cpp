@@ -63,6 +63,13 @@ std::vector<TResource> CheckImage(const std::filesystem::path& path) {
                       image.SectionAlignment(),
                   sections[i].VirtualAddress);
     }
+    // The resources start on a page boundary of the file, so that the loader can map them
+    // instead of reading them in.
+    const TPeSection* resources =
+        image.SectionOfRva(image.Directory(pe::kDirectoryResource).VirtualAddress, 1);
+    EXPECT_NE(nullptr, resources);
+    if (resources)
+        EXPECT_EQ(0u, resources->RawPointer % 4096);
     return ReadResources(image);
 }
 
