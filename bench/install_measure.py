@@ -23,6 +23,7 @@ import resource
 import statistics
 import subprocess
 import sys
+import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -57,28 +58,64 @@ def server_cpu():
     return None
 
 
+def wait_for_desktop_to_end(timeout=15.0):
+    """Waits until the prefix's desktop process (explorer.exe) has gone.
+
+    Wine starts it for the first program that uses windows and ends it a few seconds after the
+    last one has gone; waiting for that outside the clock starts every run as the first one
+    started, with no desktop left over from the run before."""
+    prefix = os.environ["WINEPREFIX"].encode()
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        alive = False
+        for pid in os.listdir("/proc"):
+            if not pid.isdigit():
+                continue
+            try:
+                with open(f"/proc/{pid}/cmdline", "rb") as f:
+                    if b"explorer.exe" not in f.read().lower():
+                        continue
+                with open(f"/proc/{pid}/environ", "rb") as f:
+                    if b"WINEPREFIX=" + prefix in f.read().split(b"\0"):
+                        alive = True
+                        break
+            except OSError:
+                continue
+        if not alive:
+            return
+        time.sleep(0.05)
+
+
 def wine(argv):
     """Runs one Windows program to its end: (wall seconds, exit code, end of its output,
     CPU seconds of the program, CPU seconds of the wineserver meanwhile).
 
     wine passes the exit code on modulo 256; none of the installers' failure codes (112,
     1602, 1603, 1620, NSIS's 1 and 2) is 0 modulo 256, so 0 still means success."""
-    server0 = server_cpu()
-    ru0 = resource.getrusage(resource.RUSAGE_CHILDREN)
-    t0 = time.perf_counter()
-    p = subprocess.run(["wine"] + argv, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                       stderr=subprocess.STDOUT)
-    wall = time.perf_counter() - t0
-    ru1 = resource.getrusage(resource.RUSAGE_CHILDREN)
-    server1 = server_cpu()
+    # The output goes to a file, not a pipe: the clock stops when the installer's process
+    # ends. Wine's desktop process (explorer.exe), started by the first program that uses
+    # windows, inherits the output and keeps it open for about a second after the last window
+    # has gone; reading a pipe to its end would count that second for every run of both tools.
+    with tempfile.TemporaryFile() as output:
+        server0 = server_cpu()
+        ru0 = resource.getrusage(resource.RUSAGE_CHILDREN)
+        t0 = time.perf_counter()
+        p = subprocess.run(["wine"] + argv, stdin=subprocess.DEVNULL, stdout=output,
+                           stderr=subprocess.STDOUT)
+        wall = time.perf_counter() - t0
+        ru1 = resource.getrusage(resource.RUSAGE_CHILDREN)
+        server1 = server_cpu()
+        output.seek(0)
+        text = output.read().decode(errors="replace")
     cpu = ru1.ru_utime + ru1.ru_stime - ru0.ru_utime - ru0.ru_stime
     server = server1 - server0 if server0 is not None and server1 is not None else float("nan")
-    return wall, p.returncode, p.stdout.decode(errors="replace")[-300:], cpu, server
+    return wall, p.returncode, text[-300:], cpu, server
 
 
 def install_once(tool, target):
     clean(target)
     os.sync()
+    wait_for_desktop_to_end()
     wall, rc, out, cpu, server = wine(tool["argv"])
     return {"wall": wall, "rc": rc, "out": out, "cpu": cpu, "server": server,
             "load": os.getloadavg()[0]}
