@@ -89,6 +89,16 @@ TEST(ResourcesTest, ExtractReplacesAnExistingFileByteForByte) {
     const std::wstring fresh = scratch / L"fresh.bin";
     EXPECT_TRUE(ExtractResourceToFile(L"ZIPFILE", L"FILE", fresh));
     EXPECT_EQ(systest::ReadBytes(fresh), Pattern());
+    // From a program loaded as a data file (not mapped as an image, so the bytes cannot be
+    // found in its file by their address): the same bytes.
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const HMODULE data = LoadLibraryExW(self, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(data, nullptr);
+    const std::wstring fromData = scratch / L"from-data.bin";
+    EXPECT_TRUE(ExtractResourceToFile(L"zipfile", L"file", fromData, data));
+    FreeLibrary(data);
+    EXPECT_EQ(systest::ReadBytes(fromData), Pattern());
 }
 
 TEST(ResourcesTest, ExtractIntoMissingFolderFailsWithTheSystemMessage) {
