@@ -20,8 +20,9 @@
 
 namespace {
 
-// Files waiting for a thread, per thread; when the queue is full the walk extracts one itself.
-constexpr std::size_t kQueuedPerThread = 8;
+// Files waiting for a thread, per thread: enough that a helper never runs dry while the
+// calling thread extracts a large file itself (when the queue is full it takes one too).
+constexpr std::size_t kQueuedPerThread = 64;
 // How long the calling thread waits for the others before it pumps the messages again.
 constexpr std::chrono::milliseconds kPumpWait{15};
 
@@ -85,8 +86,12 @@ public:
         }
         busy_.insert(job.key);
         queue_.push_back(std::move(job));
+        // Waking a thread is a round trip to the system (under Wine, to its server): done only
+        // when one is asleep.
+        const bool wake = idleHelpers_ > 0;
         lock.unlock();
-        wake_.notify_one();
+        if (wake)
+            wake_.notify_one();
     }
 
     // Counts an entry the walk handled itself (a folder).
@@ -138,7 +143,9 @@ private:
         TEntryDecoder decoder(false);
         std::unique_lock<std::mutex> lock(lock_);
         for (;;) {
+            ++idleHelpers_;
             wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+            --idleHelpers_;
             if (stopping_)
                 return;
             RunFront(lock, decoder, *input);
@@ -168,12 +175,15 @@ private:
             failedAt_ = job.sequence;
             DropQueuedAfter(failedAt_);
         }
-        done_.notify_all();
+        if (callerWaiting_)
+            done_.notify_all();
     }
 
     // Waits for a helper to finish a file, then lets the window handle its messages.
     void WaitAndPump(std::unique_lock<std::mutex>& lock) {
+        callerWaiting_ = true;
         done_.wait_for(lock, kPumpWait);
+        callerWaiting_ = false;
         lock.unlock();
         reader_.Pump();
         lock.lock();
@@ -197,6 +207,8 @@ private:
     std::deque<TJob> queue_;
     std::unordered_multiset<std::wstring> busy_; // keys of the jobs queued or running
     std::size_t running_ = 0;
+    unsigned idleHelpers_ = 0;   // helpers asleep until a job is queued
+    bool callerWaiting_ = false; // the calling thread asleep until a job ends
     bool stopping_ = false;
     int succeeded_ = 0;
     std::exception_ptr failure_;
