@@ -68,8 +68,7 @@ std::vector<TResource> CheckImage(const std::filesystem::path& path) {
     const TPeSection* resources =
         image.SectionOfRva(image.Directory(pe::kDirectoryResource).VirtualAddress, 1);
     EXPECT_NE(nullptr, resources);
-    if (resources)
-        EXPECT_EQ(0u, resources->RawPointer % 4096);
+    EXPECT_EQ(0u, resources ? resources->RawPointer % 4096 : 0u);
     return ReadResources(image);
 }
 
