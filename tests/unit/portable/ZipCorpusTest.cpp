@@ -4,6 +4,11 @@
 #include "archive/MemoryZipHost.h"
 #include "archive/MyZip.h"
 #include "archive/PlatformCodePage.h"
+#ifdef _WIN32
+#include "archive/Win32ZipHost.h"
+#else
+#include "archive/PosixZipHost.h"
+#endif
 #include "sys/Error.h"
 
 #include <gtest/gtest.h>
@@ -105,6 +110,18 @@ std::wstring WidePath(const fs::path& path) {
 #endif
 }
 
+// The manifests describe extracting one entry after the other: where an error stops the
+// extraction, nothing after the failing entry is written. (Extracting several at once, the
+// entries already being written when it fails land too.)
+void UnzipOneAfterTheOther(const std::wstring& zip, const std::wstring& target) {
+#ifdef _WIN32
+    TWin32ZipHost host({}, 1);
+#else
+    TPosixZipHost host;
+#endif
+    UnzipArchive(host, zip, target, L"415263");
+}
+
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
@@ -204,7 +221,7 @@ TEST(ZipCorpusTest, ArchivesExtractOntoTheRealFileSystem) {
         const fs::path target = scratch / "target";
         fs::create_directories(target);
         EXPECT_EQ(Outcome([&] {
-                      UnzipArchive(WidePath(CorpusDir() / c.name), WidePath(target), L"415263");
+                      UnzipOneAfterTheOther(WidePath(CorpusDir() / c.name), WidePath(target));
                   }),
                   c.outcome);
         for (const TRow& row : c.rows) {

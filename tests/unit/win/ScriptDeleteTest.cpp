@@ -27,8 +27,11 @@ std::set<std::wstring> TempListing() {
     const HANDLE listing = FindFirstFileW((TempDir() + L"*").c_str(), &entry);
     if (listing == INVALID_HANDLE_VALUE)
         return names;
+    // Scripts only: the tests that run beside this one make and remove their own folders here.
     do {
-        names.insert(entry.cFileName);
+        const std::wstring name = entry.cFileName;
+        if (name.size() > 4 && _wcsicmp(name.c_str() + name.size() - 4, L".bat") == 0)
+            names.insert(name);
     } while (FindNextFileW(listing, &entry));
     FindClose(listing);
     return names;
