@@ -53,7 +53,10 @@ public:
     // Extracts the selected entries into DestDir, reading the directory again if needed;
     // returns how many entries succeeded. Throws EInstallerError with "Incomplete Zip File",
     // "Premature end of file reached", "error" (corrupt deflate data) or "Cant write
-    // uncompressed file"; every other failure only skips its entry.
+    // uncompressed file"; every other failure only skips its entry. Unless it is to ask before
+    // replacing files, it extracts as many files at once as the host allows: the outcome is
+    // the one of extracting them one after the other, except that when an entry throws, the
+    // entries after it already being written by then are extracted too.
     int UnZip();
 
     // How many entries ReadZip found.
