@@ -53,17 +53,7 @@ public:
 
     // Stops the helpers after the files they are writing (queued ones are dropped), for a walk
     // that ended with an exception; Finish has stopped them otherwise.
-    ~TExtractionPool() {
-        {
-            const std::lock_guard<std::mutex> guard(lock_);
-            stopping_ = true;
-            queue_.clear();
-        }
-        wake_.notify_all();
-        for (std::thread& helper : helpers_)
-            if (helper.joinable())
-                helper.join();
-    }
+    ~TExtractionPool() { StopHelpers(); }
 
     TExtractionPool(const TExtractionPool&) = delete;
     TExtractionPool& operator=(const TExtractionPool&) = delete;
@@ -114,12 +104,8 @@ public:
             else
                 break;
         }
-        stopping_ = true;
         lock.unlock();
-        wake_.notify_all();
-        for (std::thread& helper : helpers_)
-            if (helper.joinable())
-                helper.join();
+        StopHelpers();
         if (failure_)
             std::rethrow_exception(failure_);
         return succeeded_;
@@ -131,6 +117,19 @@ private:
         TZipHeaderInfo entry;
         std::wstring key;
     };
+
+    // Drops what is still queued and lets each helper end after the file it is writing.
+    void StopHelpers() {
+        {
+            const std::lock_guard<std::mutex> guard(lock_);
+            stopping_ = true;
+            queue_.clear();
+        }
+        wake_.notify_all();
+        for (std::thread& helper : helpers_)
+            if (helper.joinable())
+                helper.join();
+    }
 
     void HelperLoop() {
         // A helper that cannot open the archive leaves its share to the others.

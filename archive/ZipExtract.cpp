@@ -101,9 +101,7 @@ int TZipReader::UnZip() {
         EnsureDirectory(destDir_);
 
     // Asking before replacing a file needs the entries one after the other.
-    const bool mayAsk = !(OverwriteMode == TOverwriteMode::Always ||
-                          (OverwriteMode == TOverwriteMode::Prompt && keepSilent));
-    const unsigned threads = mayAsk ? 1 : host_.ConcurrentEntries();
+    const unsigned threads = MayAskBeforeReplacing() ? 1 : host_.ConcurrentEntries();
     int succeeded = 0;
     if (threads > 1) {
         succeeded = UnZipConcurrently(*input, threads);
@@ -124,6 +122,11 @@ std::vector<TZipHeaderInfo> TZipReader::ListEntries() {
     ForEachEntry(*input,
                  [&](const TZipHeaderInfo& entry, std::uint64_t) { entries.push_back(entry); });
     return entries;
+}
+
+bool TZipReader::MayAskBeforeReplacing() const {
+    return !(OverwriteMode == TOverwriteMode::Always ||
+             (OverwriteMode == TOverwriteMode::Prompt && keepSilent));
 }
 
 bool TZipReader::EnsureDirectory(const std::wstring& path) {
@@ -191,9 +194,7 @@ bool TZipReader::ExtractFile(IZipInput& input, const TZipHeaderInfo& entry,
     const std::wstring parent = path.substr(0, cut);
     EnsureDirectory(parent);
 
-    const bool mayAsk = !(OverwriteMode == TOverwriteMode::Always ||
-                          (OverwriteMode == TOverwriteMode::Prompt && keepSilent));
-    if ((mayAsk || ReplaceReadOnly) && host_.FileExists(path)) {
+    if ((MayAskBeforeReplacing() || ReplaceReadOnly) && host_.FileExists(path)) {
         if (OverwriteMode == TOverwriteMode::Never)
             return false;
         if (OverwriteMode == TOverwriteMode::Prompt && !keepSilent && OnConfirmOverwrite &&

@@ -109,6 +109,8 @@ private:
     TDecodeResult Decompress(IZipInput& input, const TZipHeaderInfo& entry, std::uint64_t dataStart,
                              std::uint64_t dataSize, class TZipCryptoKeys* keys, IZipOutput& output,
                              TEntryDecoder& decoder);
+    // Whether an existing target may be put to OnConfirmOverwrite (or kept without a word).
+    bool MayAskBeforeReplacing() const;
     // Safe from several threads at once.
     bool EnsureDirectory(const std::wstring& path);
     void Pump();

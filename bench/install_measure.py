@@ -34,6 +34,25 @@ from measure import clean, cpu_model, load_manifest, verify  # noqa: E402
 EXTRAS = {"setup": {"unin.exe"}, "nsis": {"uninstall.exe"}}
 
 
+def find_process(matches):
+    """The first process (its /proc folder) for which matches(folder) is true, or None;
+    processes that end while they are looked at are passed over."""
+    for pid in os.listdir("/proc"):
+        if not pid.isdigit():
+            continue
+        try:
+            if matches(f"/proc/{pid}"):
+                return f"/proc/{pid}"
+        except OSError:
+            continue
+    return None
+
+
+def read(path, mode="r"):
+    with open(path, mode) as f:
+        return f.read()
+
+
 def server_cpu():
     """CPU seconds the prefix's wineserver has used so far (None if not found).
 
@@ -41,21 +60,13 @@ def server_cpu():
     those of the prefix folder: that tells it from the servers of other prefixes."""
     st = os.stat(os.environ["WINEPREFIX"])
     want = f"server-{st.st_dev:x}-{st.st_ino:x}"
-    for pid in os.listdir("/proc"):
-        if not pid.isdigit():
-            continue
-        try:
-            with open(f"/proc/{pid}/comm") as f:
-                if not f.read().startswith("wineserver"):
-                    continue
-            if os.path.basename(os.readlink(f"/proc/{pid}/cwd")) != want:
-                continue
-            with open(f"/proc/{pid}/stat") as f:
-                fields = f.read().rsplit(")", 1)[1].split()
-            return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
-        except OSError:
-            continue
-    return None
+    server = find_process(lambda proc: read(f"{proc}/comm").startswith("wineserver") and
+                          os.path.basename(os.readlink(f"{proc}/cwd")) == want)
+    try:
+        fields = read(f"{server}/stat").rsplit(")", 1)[1].split() if server else None
+    except OSError:
+        return None
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK") if fields else None
 
 
 def wait_for_desktop_to_end(timeout=15.0):
@@ -64,25 +75,11 @@ def wait_for_desktop_to_end(timeout=15.0):
     Wine starts it for the first program that uses windows and ends it a few seconds after the
     last one has gone; waiting for that outside the clock starts every run as the first one
     started, with no desktop left over from the run before."""
-    prefix = os.environ["WINEPREFIX"].encode()
+    setting = b"WINEPREFIX=" + os.environ["WINEPREFIX"].encode()
     deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        alive = False
-        for pid in os.listdir("/proc"):
-            if not pid.isdigit():
-                continue
-            try:
-                with open(f"/proc/{pid}/cmdline", "rb") as f:
-                    if b"explorer.exe" not in f.read().lower():
-                        continue
-                with open(f"/proc/{pid}/environ", "rb") as f:
-                    if b"WINEPREFIX=" + prefix in f.read().split(b"\0"):
-                        alive = True
-                        break
-            except OSError:
-                continue
-        if not alive:
-            return
+    while time.monotonic() < deadline and find_process(
+            lambda proc: b"explorer.exe" in read(f"{proc}/cmdline", "rb").lower() and
+            setting in read(f"{proc}/environ", "rb").split(b"\0")):
         time.sleep(0.05)
 
 

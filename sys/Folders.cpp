@@ -10,24 +10,6 @@
 
 namespace {
 
-std::wstring ModulePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0)
-            return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        // Truncated: the executable lies on a long path.
-        if (path.size() >= 32768)
-            return {};
-        path.resize(path.size() * 2);
-    }
-}
-
 // Everything up to and including the last "\" or ":" of a path is its directory part.
 std::size_t FileNameStart(const std::wstring& path) {
     const std::size_t delimiter = path.find_last_of(L"\\:");
@@ -66,13 +48,31 @@ struct TCoTaskMemFree {
 
 } // namespace
 
+std::wstring ModuleFileName(HMODULE module) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        // Truncated: the module lies on a long path.
+        if (path.size() >= 32768)
+            return {};
+        path.resize(path.size() * 2);
+    }
+}
+
 std::wstring GetExeDir() {
-    const std::wstring path = ModulePath();
+    const std::wstring path = ModuleFileName();
     return path.substr(0, FileNameStart(path));
 }
 
 std::wstring GetExeFileName() {
-    const std::wstring path = ModulePath();
+    const std::wstring path = ModuleFileName();
     return path.substr(FileNameStart(path));
 }
 

@@ -56,6 +56,10 @@ void LoadPngResourceToPicture(TPictureObject& picture, const std::wstring& name,
 
 // ---- Folders and system facts --------------------------------------------------------------
 
+// The full path of `module`'s file (nullptr: the running executable); "" when the system
+// cannot give it.
+std::wstring ModuleFileName(HMODULE module = nullptr);
+
 // The running executable's directory: its module path up to and including the last "\" or
 // ":", so it ends with "\".
 std::wstring GetExeDir();

@@ -44,18 +44,9 @@ std::uint64_t FileOffsetInImage(HMODULE module, const void* data, std::size_t si
 // first bring every page of it in, which for an archive of 100 MB takes three times as long
 // (measured under Wine). False when the file cannot be read so far.
 bool CopyFromModuleFile(HMODULE module, std::uint64_t offset, std::uint64_t size, HANDLE target) {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0)
-            return false;
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
+    const std::wstring path = ModuleFileName(module);
+    if (path.empty())
+        return false;
     THandle source(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     LARGE_INTEGER at;

@@ -90,11 +90,13 @@ TEST(ResourcesTest, ExtractReplacesAnExistingFileByteForByte) {
     EXPECT_TRUE(ExtractResourceToFile(L"ZIPFILE", L"FILE", fresh));
     EXPECT_EQ(systest::ReadBytes(fresh), Pattern());
     // From a program loaded as a data file (not mapped as an image, so the bytes cannot be
-    // found in its file by their address): the same bytes.
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const HMODULE data = LoadLibraryExW(self, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    // found in its file by their address): the same bytes. A copy of this program, since the
+    // system hands back the image already loaded for the program itself.
+    const std::wstring copy = scratch / L"copy.exe";
+    ASSERT_TRUE(CopyFileW(ModuleFileName().c_str(), copy.c_str(), FALSE));
+    const HMODULE data = LoadLibraryExW(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(data, nullptr);
+    ASSERT_NE(reinterpret_cast<ULONG_PTR>(data) & 3, 0u) << "not a data-file handle";
     const std::wstring fromData = scratch / L"from-data.bin";
     EXPECT_TRUE(ExtractResourceToFile(L"zipfile", L"file", fromData, data));
     FreeLibrary(data);
