@@ -150,12 +150,21 @@ print(json.load(open(sys.argv[1], encoding="utf-8-sig"))["ProgramDirName"])' \
   "$root/bench/install_config.json")
 program_files_unix=$(winepath -u "$program_files" 2>/dev/null)
 program_files_unix=${program_files_unix%/}
+# The installer puts the product in the native Program Files folder (%ProgramW6432%) whatever
+# its own architecture, where a 32-bit NSIS installer uses the x86 one: ask the prefix.
+setup_program_files=$(wine cmd /c 'echo %ProgramW6432%' 2>/dev/null | tr -d '\r')
+setup_program_files_unix=$(winepath -u "$setup_program_files" 2>/dev/null)
+setup_program_files_unix=${setup_program_files_unix%/}
+if [ -z "$setup_program_files_unix" ] || [ ! -d "$setup_program_files_unix" ]; then
+  echo "install_bench: cannot find the native Program Files folder ('$setup_program_files')" >&2
+  exit 1
+fi
 
 # shellcheck disable=SC2086 # the groups are meant to split
 "$py" "$root/bench/install_measure.py" --runs "$runs" \
   --payload mixed "$payloads/mixed.zip.tsv" 'C:\bench\mixed\setup.exe' 'C:\bench\mixed\nsis-setup.exe' \
   --payload tiny "$payloads/tiny.zip.tsv" 'C:\bench\tiny\setup.exe' 'C:\bench\tiny\nsis-setup.exe' \
-  --setup-target "$program_files_unix/$program_dir" \
+  --setup-target "$setup_program_files_unix/$program_dir" \
   --nsis-target "$program_files_unix/NsisBench=$program_files\\NsisBench" \
   --probe "C:\\bench\\pause_probe.exe $timer_ms $groups" --sizes "$sizes" \
   --json "$work/results-$(date +%Y%m%d-%H%M%S).json" | tee "$work/last-run.md"

@@ -8,20 +8,33 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh"
 bash "$root/scripts/build.sh"
 
-# The product folder: the sample's settings, pictures and payload, with its main program.
-product=$root/build/demo-product
-rm -rf "$product"
-cp -r "$root/examples/sample-product" "$product"
-mkdir -p "$product/payload/bin"
-cp "$root/build/win/app/DemoApp.exe" "$product/payload/bin/DemoApp.exe"
-mkdir -p "$root/out/demo/packed"
-echo "demo: packing build/demo-product into out/demo/packed/setup.exe"
-"$root/out/packer" pack "$product" --stub "$root/out/setup.exe" -o "$root/out/demo/packed/setup.exe"
+# pack_demo BUILD STUB OUTPUT: the sample's settings, pictures and payload, with the main
+# program of that Windows build, packed around STUB.
+pack_demo() {
+  local product=$1/demo-product
+  rm -rf "$product"
+  cp -r "$root/examples/sample-product" "$product"
+  mkdir -p "$product/payload/bin" "$(dirname "$3")"
+  cp "$1/app/DemoApp.exe" "$product/payload/bin/DemoApp.exe"
+  "$root/out/packer" pack "$product" --stub "$2" -o "$3"
+}
+echo "demo: packing the sample product into out/demo/packed/setup.exe"
+pack_demo "$root/build/win" "$root/out/setup.exe" "$root/out/demo/packed/setup.exe"
 setup=$root/out/demo/packed/setup.exe
+win_build=$root/build/win
+if [ "$("$root/scripts/windows-arch.sh")" != i686 ]; then
+  # Wine cannot run the 32-bit setup.exe on this kernel: the same product around the 64-bit
+  # build's stub is what runs below.
+  win_build=$root/build/win64
+  setup=$win_build/out/demo/packed/setup.exe
+  echo "demo: this kernel cannot run 32-bit programs; running the same product packed around" \
+    "the 64-bit build's stub (build/win64/out/demo/packed/setup.exe)"
+  pack_demo "$win_build" "$win_build/out/setup.exe" "$setup"
+fi
 
 env_dir=$root/build/demo-env
 harness=$root/tests/harness
-wintool=$root/build/win/tests/tools/wintool.exe
+wintool=$win_build/tests/tools/wintool.exe
 cleanup() { "$harness/run-env.sh" teardown "$env_dir" >/dev/null 2>&1 || true; }
 trap cleanup EXIT
 echo "demo: making a fresh Wine prefix and a virtual display"
@@ -30,7 +43,7 @@ echo "demo: making a fresh Wine prefix and a virtual display"
 . "$harness/wine-env.sh" "$env_dir"
 export LANG=C.UTF-8
 
-echo "demo: starting out/demo/packed/setup.exe"
+echo "demo: starting ${setup#"$root"/}"
 wine "$setup" </dev/null >/dev/null 2>&1 &
 setup_pid=$!
 if ! wine "$wintool" wait --exe setup.exe --visible --timeout 30000 >"$root/out/demo/window.txt"; then

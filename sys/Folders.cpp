@@ -123,7 +123,12 @@ std::wstring GetProgramFilesDir() {
 bool Is64BitWindows() {
 #ifdef _WIN64
     return true; // a 64-bit build (the tests' on some machines) runs on 64-bit Windows only
+#else
+    return RunsUnderWow64OnX64();
 #endif
+}
+
+bool RunsUnderWow64OnX64() {
     try {
         using TIsWow64Process = BOOL(WINAPI*)(HANDLE, PBOOL);
         using TGetNativeSystemInfo = void(WINAPI*)(LPSYSTEM_INFO);

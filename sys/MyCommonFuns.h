@@ -86,9 +86,13 @@ std::wstring GetSpecialFolder(int csidl);
 // literal text when the variable is undefined), else the Program Files special folder.
 std::wstring GetProgramFilesDir();
 
-// True when this 32-bit process runs under WOW64 on an x64 or Itanium processor; false on
-// 32-bit and ARM64 Windows and on any failure.
+// True on 64-bit Windows with an x64 or Itanium processor: always in a 64-bit build, else when
+// RunsUnderWow64OnX64(); false on 32-bit and ARM64 Windows and on any failure.
 bool Is64BitWindows();
+
+// True when this process runs under WOW64 on an x64 or Itanium processor (so false in any
+// 64-bit process); false on any failure.
+bool RunsUnderWow64OnX64();
 
 // True when the system's major version is above 5 (Vista and later).
 bool IsVistaOrLater();

@@ -1,6 +1,7 @@
 # shellcheck shell=bash disable=SC2034 # E2E_STATUS and the like are for the scripts
 # The library every end-to-end script sources. CTest gives it TEST_ENV_DIR (the run's prefix,
-# home and display), REPO_ROOT, OUT_DIR, BUILD_DIR, WINTOOL (wintool.exe) and FIXTURE_BIN_DIR.
+# home and display), REPO_ROOT, OUT_DIR (the Windows programs), PACKER (the native packer),
+# BUILD_DIR, WINTOOL (wintool.exe) and FIXTURE_BIN_DIR.
 #
 #   e2e_begin NAME           this test's own prefix (a hard-linked clone of the run's), HOME,
 #                            wineserver and artefact folder; everything is ended on exit
@@ -51,7 +52,7 @@ e2e_step() { e2e_log "$*"; }
 e2e_begin() {
     E2E_NAME=${1:?usage: e2e_begin NAME}
     local var
-    for var in TEST_ENV_DIR REPO_ROOT BUILD_DIR WINTOOL FIXTURE_BIN_DIR; do
+    for var in TEST_ENV_DIR REPO_ROOT OUT_DIR PACKER BUILD_DIR WINTOOL FIXTURE_BIN_DIR; do
         [ -n "${!var:-}" ] || fail "$var is not set; run the test through ctest"
     done
     local base=$TEST_ENV_DIR/prefix

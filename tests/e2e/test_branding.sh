@@ -6,7 +6,7 @@
 . "$(dirname "$0")/lib.sh"
 e2e_begin branding
 
-packer=$OUT_DIR/packer
+packer=$PACKER
 [ -x "$packer" ] || fail "no native packer at $packer: the native build makes it"
 
 e2e_step "a product with bgpic and btninst01 only"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The free-space check on the target drive: a drive of 99 MB (a tmpfs mapped into the prefix)
 # is refused with the installer's message and the window stays on the install page; the same
-# drive at exactly 100 MB is accepted and the installation runs to the finish page.
+# drive at exactly 100 MB is accepted and the installation runs to the finish page; a silent
+# run onto the 99 MB drive ends with exit code 112.
 # shellcheck source=lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin install_disk_space
@@ -52,5 +53,18 @@ e2e_step "the close button ends setup with success"
 e2e_click $((571 + 15)) 14
 e2e_wait_exit "$setup_pid"
 assert_eq 0 "$E2E_STATUS" "exit status"
+
+e2e_step "a silent run onto 99 MB free: the same message, then exit code 112"
+mount -o remount,size=99m "$small"
+# A silent run installs into the native Program Files folder, which Wine takes from here.
+wine reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion' /v ProgramFilesDir /d 'T:\Apps' \
+    /f /reg:64 >/dev/null 2>&1
+e2e_start "$dir/setup.exe" /silent
+box=$(wt msgbox --exe setup.exe)
+assert_contains "$box" "text=Insufficient disk space, the free space is less than 100M!" "message"
+wt press --exe setup.exe >/dev/null
+e2e_wait_exit
+assert_eq 112 "$E2E_STATUS" "exit status of the silent run"
+[ ! -e "$small/Apps/Small/Tool.exe" ] || fail "files were extracted onto the full drive"
 
 e2e_pass

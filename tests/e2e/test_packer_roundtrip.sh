@@ -8,7 +8,7 @@
 . "$(dirname "$0")/lib.sh"
 e2e_begin packer_roundtrip
 
-packer=$OUT_DIR/packer
+packer=$PACKER
 [ -x "$packer" ] || fail "no native packer at $packer: the native build makes it (scripts/build.sh builds both)"
 stub=$OUT_DIR/setup.exe
 

@@ -139,9 +139,14 @@ assert_contains "$box" $'\ntext=config data is empty\n' "message"
 # The default title: the file name up to its first ".", all but the first character lower case.
 assert_contains "$box" $'\ntitle=setup\n' "message title"
 e2e_screenshot no-settings.png
+# While the message is up it is the program's only visible window: the main window is never
+# shown without settings.
+visible=$(wt list --exe setup.exe | grep '^window .* visible=1' || true)
+assert_eq 1 "$(grep -c . <<<"$visible")" "visible windows while the message is up: $visible"
+assert_contains "$visible" "class=#32770" "the visible window"
 wt press --exe setup.exe >/dev/null
 e2e_wait_exit
-if wt list --exe setup.exe | grep -q visible=1; then fail "a window stayed"; fi
+assert_eq $((1620 % 256)) "$E2E_STATUS" "exit status without settings"
 
 e2e_step "settings that cannot be used: one message naming the problem, then the end"
 # config.dat contents | part of the message
@@ -160,6 +165,7 @@ for case in "${cases[@]}"; do
     assert_contains "$box" $'\ntitle=setup\n' "message title for $json"
     wt press --exe setup.exe >/dev/null
     e2e_wait_exit
+    assert_eq $((1620 % 256)) "$E2E_STATUS" "exit status for $json"
 done
 
 e2e_pass

@@ -52,9 +52,17 @@ TEST(FoldersTest, AppDataFoldersExistWithoutTrailingSeparator) {
     EXPECT_EQ(GetSpecialFolder(CSIDL_APPDATA), roaming);
 }
 
-// The tests run in Wine's 64-bit prefix, where this 32-bit program runs under WOW64.
-TEST(FoldersTest, ProgramFilesIsTheNativeFolderUnderWow64) {
+// The tests run in Wine's 64-bit prefix on an x64 processor: the 32-bit build runs under WOW64
+// there, the 64-bit test build does not, and either way the system is 64-bit.
+TEST(FoldersTest, WindowsIs64BitAndWow64IsTheProcessOwnKind) {
+    SYSTEM_INFO native{};
+    GetNativeSystemInfo(&native);
+    ASSERT_EQ(PROCESSOR_ARCHITECTURE_AMD64, native.wProcessorArchitecture);
+    EXPECT_EQ(sizeof(void*) == 4, RunsUnderWow64OnX64());
     EXPECT_TRUE(Is64BitWindows());
+}
+
+TEST(FoldersTest, ProgramFilesIsTheNativeFolderUnderWow64) {
     const std::wstring native = EnvironmentVariable(L"ProgramW6432");
     ASSERT_FALSE(native.empty());
     EXPECT_EQ(GetProgramFilesDir(), native);

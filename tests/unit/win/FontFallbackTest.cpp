@@ -37,19 +37,19 @@ TEST(FontFallbackTest, AMissingFaceIsReplacedByAnInstalledOneWithTheCharacters) 
     EXPECT_EQ(0, MissingGlyphs(font.Handle(), kCaption));
 }
 
+// Font enumeration callback: stores the first face listed into the std::wstring at `out`.
+int CALLBACK KeepFirstFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM out) {
+    *reinterpret_cast<std::wstring*>(out) = font->lfFaceName;
+    return 0;
+}
+
 TEST(FontFallbackTest, AnInstalledFaceIsKept) {
     // Whatever face the system lists first under the Chinese character set.
     LOGFONTW wanted{};
     wanted.lfCharSet = GB2312_CHARSET;
     std::wstring listed;
     HDC dc = GetDC(nullptr);
-    EnumFontFamiliesExW(
-        dc, &wanted,
-        [](const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM out) {
-            *reinterpret_cast<std::wstring*>(out) = font->lfFaceName;
-            return 0;
-        },
-        reinterpret_cast<LPARAM>(&listed), 0);
+    EnumFontFamiliesExW(dc, &wanted, KeepFirstFace, reinterpret_cast<LPARAM>(&listed), 0);
     ReleaseDC(nullptr, dc);
     ASSERT_FALSE(listed.empty()) << "no face with Chinese characters is installed";
     EXPECT_TRUE(IsFaceInstalled(listed));
