@@ -3,6 +3,7 @@
 #include "install/UntMain.h"
 #include "sys/MessageTitle.h"
 #include "sys/MyCommonFuns.h"
+#include "sys/ProgramFile.h"
 #include "ui/Forms.h"
 
 #include <windows.h>
@@ -28,6 +29,9 @@ void RestrictDllSearchToSystemFolder() {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     RestrictDllSearchToSystemFolder();
+    // Before anything reads it: from here on the program file cannot be changed or replaced
+    // under the running program, and its bytes are read through this handle only.
+    HoldProgramFile();
 
     TApplication application;
     Application = &application;

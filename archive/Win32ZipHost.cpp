@@ -47,10 +47,12 @@ constexpr unsigned kMaxThreads = 4;
 thread_local std::wstring lastCreatedFile;
 thread_local std::wstring lastCreatedFolder;
 
+// The archive: `size` bytes from `base` on in `file` (the whole file, or the part of a program
+// file that holds an embedded archive).
 class TWin32Input final : public IZipInput {
 public:
-    TWin32Input(THandle file, std::uint64_t size, std::uint64_t stamp)
-        : file_(std::move(file)), size_(size), stamp_(stamp) {}
+    TWin32Input(THandle file, std::uint64_t base, std::uint64_t size, std::uint64_t stamp)
+        : file_(std::move(file)), base_(base), size_(size), stamp_(stamp) {}
     std::uint64_t Size() const override { return size_; }
     std::uint64_t Stamp() const override { return stamp_; }
     std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t length) override {
@@ -74,9 +76,11 @@ private:
         std::size_t done = 0;
         while (done < length && offset + done < size_) {
             OVERLAPPED at{};
-            at.Offset = static_cast<DWORD>(offset + done);
-            at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
-            const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(length - done, 1u << 30));
+            const std::uint64_t position = base_ + offset + done;
+            at.Offset = static_cast<DWORD>(position);
+            at.OffsetHigh = static_cast<DWORD>(position >> 32);
+            const DWORD ask = static_cast<DWORD>(std::min<std::uint64_t>(
+                {std::uint64_t{length - done}, size_ - (offset + done), std::uint64_t{1} << 30}));
             DWORD got = 0;
             if (!ReadFile(file_.Get(), static_cast<char*>(buffer) + done, ask, &got, &at) ||
                 got == 0)
@@ -87,6 +91,7 @@ private:
     }
 
     THandle file_;
+    std::uint64_t base_;
     std::uint64_t size_;
     std::uint64_t stamp_;
     std::vector<char> ahead_; // the bytes from aheadStart_ on, as last read
@@ -153,7 +158,28 @@ TWin32ZipHost::TWin32ZipHost(std::function<void()> pump, unsigned threads)
         threads_ = std::clamp<unsigned>(std::thread::hardware_concurrency(), 1, kMaxThreads);
 }
 
+void TWin32ZipHost::ReadArchiveFrom(HANDLE file, std::uint64_t offset, std::uint64_t size) {
+    archiveFile_ = file;
+    archiveOffset_ = offset;
+    archiveSize_ = size;
+}
+
 std::unique_ptr<IZipInput> TWin32ZipHost::OpenArchive(const std::wstring& path) {
+    if (archiveFile_) {
+        // Each reader gets a handle of its own to the same open file: nothing is opened by
+        // name, so the bytes are those of the file the caller holds.
+        HANDLE duplicate = nullptr;
+        FILETIME written{};
+        if (!DuplicateHandle(GetCurrentProcess(), archiveFile_, GetCurrentProcess(), &duplicate, 0,
+                             FALSE, DUPLICATE_SAME_ACCESS))
+            throw EInstallerError(L"Cannot open file \"" + path + L"\". " +
+                                  SysErrorMessage(GetLastError()));
+        THandle owned(duplicate);
+        GetFileTime(owned.Get(), nullptr, nullptr, &written);
+        const std::uint64_t stamp =
+            (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+        return std::make_unique<TWin32Input>(std::move(owned), archiveOffset_, archiveSize_, stamp);
+    }
     THandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     LARGE_INTEGER size{};
@@ -164,8 +190,8 @@ std::unique_ptr<IZipInput> TWin32ZipHost::OpenArchive(const std::wstring& path) 
                               SysErrorMessage(GetLastError()));
     const std::uint64_t stamp =
         (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
-    return std::make_unique<TWin32Input>(std::move(file), static_cast<std::uint64_t>(size.QuadPart),
-                                         stamp);
+    return std::make_unique<TWin32Input>(std::move(file), 0,
+                                         static_cast<std::uint64_t>(size.QuadPart), stamp);
 }
 
 bool TWin32ZipHost::DirectoryExists(const std::wstring& path) {

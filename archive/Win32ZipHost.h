@@ -4,6 +4,8 @@
 
 #include "archive/ZipHost.h"
 
+#include <windows.h>
+
 #include <atomic>
 #include <functional>
 #include <string>
@@ -15,6 +17,11 @@ public:
     // first call and then at most every 15 ms. The reader may extract `threads` files at once
     // (0: one per processor, at most four).
     explicit TWin32ZipHost(std::function<void()> pump = {}, unsigned threads = 0);
+
+    // From now on OpenArchive reads the archive from `size` bytes at `offset` of `file`, which
+    // the caller keeps open for the host's life, whatever path it is given (the path only names
+    // the archive in messages).
+    void ReadArchiveFrom(HANDLE file, std::uint64_t offset, std::uint64_t size);
 
     std::unique_ptr<IZipInput> OpenArchive(const std::wstring& path) override;
     bool DirectoryExists(const std::wstring& path) override;
@@ -41,4 +48,7 @@ private:
     bool pumped_ = false;
     unsigned long long lastPump_ = 0; // GetTickCount64 at the last pump
     std::atomic<std::uint64_t> extracted_{0};
+    HANDLE archiveFile_ = nullptr; // not owned; see ReadArchiveFrom
+    std::uint64_t archiveOffset_ = 0;
+    std::uint64_t archiveSize_ = 0;
 };

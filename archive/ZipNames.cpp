@@ -40,8 +40,10 @@ bool IsDeviceName(std::wstring_view component) {
                                                            L"NUL", L"CONIN$", L"CONOUT$"};
     if (std::find(fixed.begin(), fixed.end(), base) != fixed.end())
         return true;
+    // The ports take a digit from 1 to 9 or a superscript 1, 2 or 3 (U+00B9, U+00B2, U+00B3).
     return base.size() == 4 && (base.starts_with(L"COM") || base.starts_with(L"LPT")) &&
-           base[3] >= L'1' && base[3] <= L'9';
+           ((base[3] >= L'1' && base[3] <= L'9') || base[3] == L'\u00B9' || base[3] == L'\u00B2' ||
+            base[3] == L'\u00B3');
 }
 
 bool IsUnsafeComponent(std::wstring_view component) {

@@ -4,8 +4,8 @@
 #include "install/UntMain.h"
 #include "install/WebSet.h"
 #include "sys/MyCommonFuns.h"
-
-#include <shellapi.h>
+#include "sys/ProgramFile.h"
+#include "sys/SystemPrograms.h"
 
 #include <algorithm>
 
@@ -24,8 +24,9 @@ void TFrmCommInst::DoAfterInstall() {
         CreateProgramsShortcut(mainProgram, FProgramDirName, FShortcutName);
     }
     // Silent runs leave the uninstaller too: the uninstall entry names it, and without it the
-    // product could never be removed.
-    CopyFileOverwrite(GetExeDir() + GetExeFileName(), uninstaller);
+    // product could never be removed. Its bytes are those of the program that runs, read
+    // through the handle held since start-up, never again by the program's name.
+    CopyProgramFileTo(uninstaller);
     if (!FbSilent)
         CreateProgramsShortcut(uninstaller, FProgramDirName, L"Uninstall");
 
@@ -43,9 +44,9 @@ void TFrmCommInst::DoAfterInstall() {
 
     if (!FRegDllName.empty()) {
         // "/s", not "/s-": regsvr32 knows no "/s-" and takes it for the DLL's name, so the
-        // server would never be registered.
-        const std::wstring parameters = L"/s  \"" + FTargetDir + L"\\" + FRegDllName + L"\"";
-        ShellExecuteW(nullptr, L"open", L"regsvr32.exe", parameters.c_str(), L"", SW_HIDE);
+        // server would never be registered. The system's own regsvr32, not waited for.
+        StartSystemProgram(SystemProgramPath(L"regsvr32.exe"),
+                           ComServerCommandLine(FTargetDir + L"\\" + FRegDllName, false));
     }
 
     WriteUninstallEntry(FShortcutName, FShortcutName, mainProgram, FTargetDir, FVersion,

@@ -9,35 +9,17 @@
 #include "sys/CStr.h"
 #include "sys/Error.h"
 #include "sys/MyCommonFuns.h"
+#include "sys/ProgramFile.h"
 #include "sys/ScopeGuard.h"
 
 #include <shlobj.h>
 
-#include <chrono>
-#include <random>
+#include <cstdint>
 
 namespace {
 
 // The archive's password: the payloads are written with it when they are encrypted at all.
 constexpr wchar_t kArchivePassword[] = L"415263";
-
-bool PathExists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// The temporary directory followed by a random number from 0 to 99999. A number whose file
-// already exists is drawn again: the copy replaces its file, and it must not be someone
-// else's.
-std::wstring TemporaryArchivePath() {
-    std::mt19937 random(static_cast<unsigned>(
-        std::chrono::high_resolution_clock::now().time_since_epoch().count()));
-    std::uniform_int_distribution<int> number(0, 99999);
-    const std::wstring dir = GetTempDir();
-    std::wstring path = dir + std::to_wstring(number(random));
-    for (int attempt = 0; attempt < 100 && PathExists(path); ++attempt)
-        path = dir + std::to_wstring(number(random));
-    return path;
-}
 
 // "C:" for a path that starts with a drive letter; otherwise the path itself, which the
 // free-space query accepts as well.
@@ -73,18 +55,14 @@ void TFrmCommInst::btnInstallClick(TObject*) {
     TScopeGuard enableClose([this] { imgbtnClose->SetEnabled(true); });
     FExitCode = exitcode::kFailure; // until the run says otherwise
 
+    // The embedded archive is read in place, through the handle to the program file held
+    // since start-up: no copy of it is made anywhere, and nothing is read again by a name.
     std::wstring archivePath;
-    std::wstring temporaryCopy;
-    // The temporary copy goes when the run ends, however it ends: a product of hundreds of
-    // megabytes must not leave one behind at every install.
-    TScopeGuard removeCopy([&temporaryCopy] {
-        if (!temporaryCopy.empty())
-            DeleteFileW(temporaryCopy.c_str());
-    });
-    if (ResourceExists(L"zipfile", L"file")) {
-        archivePath = TemporaryArchivePath();
-        temporaryCopy = archivePath;
-        if (!ExtractResourceToFile(L"zipfile", L"file", archivePath)) {
+    std::uint64_t archiveOffset = 0, archiveSize = 0;
+    const bool embedded = ResourceExists(L"zipfile", L"file");
+    if (embedded) {
+        archivePath = GetExeDir() + GetExeFileName(); // names the archive in messages
+        if (!ResourceInProgramFile(L"zipfile", L"file", archiveOffset, archiveSize)) {
             FExitCode = exitcode::kPackageDamaged;
             Application->ShowMessage(L"Resource not exists, the installation package is damaged!");
             Application->Terminate();
@@ -109,6 +87,8 @@ void TFrmCommInst::btnInstallClick(TObject*) {
 
     FExitCode = exitcode::kPackageDamaged; // a missing or unreadable archive
     TWin32ZipHost host([] { Application->ProcessMessages(); });
+    if (embedded)
+        host.ReadArchiveFrom(ProgramFile(), archiveOffset, archiveSize);
     UnzipArchive(host, archivePath, FTargetDir, kArchivePassword);
     FPayloadBytes = host.BytesExtracted(); // the uninstall entry's size, for deployment tools
     FExitCode = exitcode::kFailure;

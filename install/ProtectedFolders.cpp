@@ -1,9 +1,13 @@
 #include "install/ProtectedFolders.h"
 
 #include "sys/MyCommonFuns.h"
+#include "sys/Win32Handle.h"
 
 #include <knownfolders.h>
 #include <shlobj.h>
+
+#include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -45,6 +49,63 @@ std::wstring KnownFolder(REFKNOWNFOLDERID id) {
         result = FromBuffer(path);
     CoTaskMemFree(path);
     return result;
+}
+
+std::wstring ExpandedText(const std::wstring& text) {
+    std::wstring expanded(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const DWORD needed = ExpandEnvironmentStringsW(text.c_str(), expanded.data(),
+                                                       static_cast<DWORD>(expanded.size()));
+        if (needed == 0)
+            return {};
+        if (needed <= expanded.size()) {
+            expanded.resize(needed - 1);
+            return expanded;
+        }
+        expanded.resize(needed);
+    }
+    return {};
+}
+
+// The string value `name` of `key`, environment variables expanded; "" when it is missing or
+// not a string.
+std::wstring ExpandedValue(HKEY key, const wchar_t* name) {
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return {};
+    // Room for a terminator the stored data may lack.
+    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+    DWORD read = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &read) !=
+            ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return {};
+    text.resize(std::min<std::size_t>(read / sizeof(wchar_t), text.size()));
+    text.resize(wcsnlen(text.c_str(), text.size()));
+    return type == REG_EXPAND_SZ ? ExpandedText(text) : text;
+}
+
+// The profile list in the native registry view: a 32-bit process on 64-bit Windows reads the
+// same list as the system.
+constexpr wchar_t kProfileListKey[] =
+    L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+constexpr REGSAM kProfileListAccess = KEY_READ | KEY_WOW64_64KEY;
+
+// "C:\..." for "\\?\C:\..." and "\\.\C:\...", "\\server\share..." for
+// "\\?\UNC\server\share...": the same file in the form the protected folders have. Other
+// paths, such as a volume's "\\?\Volume{...}", are returned as they are.
+std::wstring WithoutDevicePrefix(const std::wstring& path) {
+    if (path.size() < 4 || !IsSeparator(path[0]) || !IsSeparator(path[1]) ||
+        (path[2] != L'?' && path[2] != L'.') || !IsSeparator(path[3]))
+        return path;
+    const std::wstring rest = path.substr(4);
+    if (rest.size() >= 2 && rest[1] == L':' &&
+        ((rest[0] >= L'A' && rest[0] <= L'Z') || (rest[0] >= L'a' && rest[0] <= L'z')))
+        return rest;
+    if (rest.size() > 4 && EqualNoCase(rest.c_str(), 3, L"UNC", 3) && IsSeparator(rest[3]))
+        return L"\\\\" + rest.substr(4);
+    return path;
 }
 
 template <typename F> std::wstring SystemFolder(F query) {
@@ -104,19 +165,82 @@ bool IsProtectedFolder(const std::wstring& path,
     return false;
 }
 
+const std::vector<std::wstring>& ProfileKnownFolders() {
+    static const std::vector<std::wstring> folders = {
+        // Windows Vista and later.
+        L"Desktop",
+        L"Documents",
+        L"Downloads",
+        L"Pictures",
+        L"Music",
+        L"Videos",
+        L"Favorites",
+        L"Links",
+        L"Contacts",
+        L"Searches",
+        L"Saved Games",
+        L"3D Objects",
+        L"OneDrive",
+        L"AppData\\Roaming",
+        L"AppData\\Local",
+        L"AppData\\LocalLow",
+        L"AppData\\Local\\Temp",
+        L"AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup",
+        L"AppData\\Roaming\\Microsoft\\Windows\\Templates",
+        L"AppData\\Roaming\\Microsoft\\Windows\\SendTo",
+        // Windows XP.
+        L"My Documents",
+        L"Application Data",
+        L"Local Settings\\Application Data",
+        L"Local Settings\\Temp",
+        L"Start Menu\\Programs\\Startup",
+        L"Templates",
+        L"SendTo",
+    };
+    return folders;
+}
+
+bool IsProtectedProfileFolder(const std::wstring& path, const std::wstring& profilesFolder,
+                              const std::vector<std::wstring>& profiles,
+                              const std::vector<std::wstring>& knownFolders) {
+    const std::wstring candidate = FolderCompareForm(path);
+    std::vector<std::wstring> roots;
+    for (const std::wstring& profile : profiles)
+        if (!profile.empty())
+            roots.push_back(FolderCompareForm(profile));
+    std::vector<std::wstring> protectedFolders;
+    const std::wstring folder = FolderCompareForm(profilesFolder);
+    if (!folder.empty()) {
+        protectedFolders.push_back(folder);
+        // Any folder directly in the profiles folder is a profile, listed or not; the one the
+        // path lies in is the only one that can matter. Not so for a drive made the profiles
+        // folder, whose top-level folders are not all profiles.
+        if (!IsRootFolder(folder) && Contains(folder, candidate))
+            roots.push_back(candidate.substr(0, candidate.find(L'\\', folder.size() + 1)));
+    }
+    for (const std::wstring& root : roots) {
+        protectedFolders.push_back(root);
+        for (const std::wstring& known : knownFolders)
+            if (!known.empty())
+                protectedFolders.push_back(root + L"\\" + FolderCompareForm(known));
+    }
+    return IsProtectedFolder(candidate, protectedFolders);
+}
+
 std::wstring CanonicalFolder(const std::wstring& path) {
     if (path.empty() || !IsAbsolute(path))
         return path;
+    const std::wstring plain = WithoutDevicePrefix(path);
     std::wstring full(MAX_PATH, L'\0');
     DWORD length =
-        GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        GetFullPathNameW(plain.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
     if (length >= full.size()) {
         full.resize(length);
         length =
-            GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+            GetFullPathNameW(plain.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
     }
     if (length == 0 || length >= full.size())
-        return path;
+        return plain;
     full.resize(length);
     // The long form of "C:\PROGRA~1": only for a path that exists; otherwise it stays as it is.
     std::wstring longForm(MAX_PATH, L'\0');
@@ -188,6 +312,57 @@ std::vector<std::wstring> SystemProtectedFolders() {
     return canonical;
 }
 
+TUserProfiles SystemUserProfiles() {
+    TUserProfiles result;
+    const auto add = [&result](const std::wstring& profile) {
+        if (IsAbsolute(profile))
+            result.profiles.push_back(CanonicalFolder(profile));
+    };
+    HKEY raw = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProfileListKey, 0, kProfileListAccess, &raw) ==
+        ERROR_SUCCESS) {
+        const TRegKey list(raw);
+        result.folder = ExpandedValue(list.Get(), L"ProfilesDirectory");
+        add(ExpandedValue(list.Get(), L"Default"));
+        add(ExpandedValue(list.Get(), L"Public"));
+        for (DWORD index = 0;; ++index) {
+            wchar_t name[256] = {};
+            DWORD length = static_cast<DWORD>(std::size(name));
+            const LONG status =
+                RegEnumKeyExW(list.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+            if (status == ERROR_NO_MORE_ITEMS)
+                break;
+            if (status != ERROR_SUCCESS)
+                continue;
+            HKEY rawProfile = nullptr;
+            if (RegOpenKeyExW(list.Get(), name, 0, kProfileListAccess, &rawProfile) !=
+                ERROR_SUCCESS)
+                continue;
+            const TRegKey profile(rawProfile);
+            add(ExpandedValue(profile.Get(), L"ProfileImagePath"));
+        }
+    }
+    if (!IsAbsolute(result.folder))
+        result.folder = KnownFolder(FOLDERID_UserProfiles);
+    result.folder = IsAbsolute(result.folder) ? CanonicalFolder(result.folder) : std::wstring();
+    return result;
+}
+
 bool IsProtectedSystemFolder(const std::wstring& path) {
-    return IsProtectedFolder(CanonicalFolder(path), SystemProtectedFolders());
+    const std::wstring candidate = CanonicalFolder(path);
+    const std::vector<std::wstring> own = SystemProtectedFolders();
+    if (IsProtectedFolder(candidate, own))
+        return true;
+    // This user's known folders where they lie in the profile, as every profile's may lie.
+    std::vector<std::wstring> knownFolders = ProfileKnownFolders();
+    const std::wstring profile =
+        FolderCompareForm(CanonicalFolder(GetSpecialFolder(CSIDL_PROFILE)));
+    if (IsAbsolute(profile) && !IsRootFolder(profile))
+        for (const std::wstring& folder : own) {
+            const std::wstring form = FolderCompareForm(folder);
+            if (Contains(profile, form))
+                knownFolders.push_back(form.substr(profile.size() + 1));
+        }
+    const TUserProfiles users = SystemUserProfiles();
+    return IsProtectedProfileFolder(candidate, users.folder, users.profiles, knownFolders);
 }

@@ -24,11 +24,28 @@ bool IsRootFolder(const std::wstring& path);
 // what an uninstaller empties. Paths are compared as they are given; see CanonicalFolder.
 bool IsProtectedFolder(const std::wstring& path, const std::vector<std::wstring>& protectedFolders);
 
+// The folders that every user profile holds, relative to the profile (Desktop, Documents,
+// Downloads, the application data roots, the Start menu, ...), in the layouts of Windows XP
+// and of Windows Vista and later.
+const std::vector<std::wstring>& ProfileKnownFolders();
+
+// The profile folders of every user, protected as the running user's are: IsProtectedFolder
+// for `path` against the profiles folder `profilesFolder`, each folder directly in it (a
+// profile, listed in `profiles` or not), each of `profiles` (which may lie elsewhere), and each
+// of these profiles joined with each of `knownFolders`. So "C:\Users\bob\AppData" is
+// protected and "C:\Users\bob\AppData\Roaming\Vendor" is not. An empty `profilesFolder`
+// stands for none. Paths are compared as they are given; see CanonicalFolder.
+bool IsProtectedProfileFolder(const std::wstring& path, const std::wstring& profilesFolder,
+                              const std::vector<std::wstring>& profiles,
+                              const std::vector<std::wstring>& knownFolders);
+
 // ---- The running system's folders (Windows) -------------------------------------------------
 
-// `path` made absolute and normalised for comparison: GetFullPathNameW ("/" becomes "\", "."
-// and ".." and doubled separators resolved), then the long form of each existing component.
-// Returns `path` unchanged when it is empty or not absolute.
+// `path` made absolute and normalised for comparison: a "\\?\" or "\\.\" prefix before a drive
+// removed ("\\?\UNC\server\share" becomes "\\server\share"), GetFullPathNameW ("/" becomes
+// "\", "." and ".." and doubled separators resolved), then the long form of each existing
+// component (8.3 short names resolved). Returns `path` unchanged when it is empty or not
+// absolute.
 std::wstring CanonicalFolder(const std::wstring& path);
 
 // True when the two paths name the same file or folder once both are canonical.
@@ -41,5 +58,18 @@ bool SamePath(const std::wstring& a, const std::wstring& b);
 // ProgramData and the temporary directory. Folders the system cannot resolve are left out.
 std::vector<std::wstring> SystemProtectedFolders();
 
-// IsProtectedFolder for `path` against SystemProtectedFolders, both canonical.
+// The profiles folder and every user's profile folder of this system, canonical, from the
+// registry's profile list (ProfilesDirectory, Default, Public and each profile's
+// ProfileImagePath, expanded); the shell's profiles folder when the list names none. Entries
+// the system cannot resolve, or that are not absolute, are left out.
+struct TUserProfiles {
+    std::wstring folder;
+    std::vector<std::wstring> profiles;
+};
+TUserProfiles SystemUserProfiles();
+
+// True when `path`, canonical, is protected by IsProtectedFolder against
+// SystemProtectedFolders, or by IsProtectedProfileFolder for SystemUserProfiles with
+// ProfileKnownFolders and the places of this user's own known folders in their profile: the
+// folders of the user who signed in are protected even when another account runs the program.
 bool IsProtectedSystemFolder(const std::wstring& path);

@@ -5,15 +5,19 @@
 #include "install/ProtectedFolders.h"
 #include "install/RegistryWriters.h"
 #include "install/StepProgress.h"
+#include "install/UninstallShortcuts.h"
 #include "install/UntMain.h"
 #include "sys/CStr.h"
 #include "sys/FileIo.h"
 #include "sys/MyCommonFuns.h"
 #include "sys/ScopeGuard.h"
+#include "sys/ShortcutTarget.h"
+#include "sys/SystemPrograms.h"
 #include "sys/Win32Handle.h"
 
 #include <shlobj.h>
 
+#include <optional>
 #include <vector>
 
 namespace {
@@ -43,23 +47,10 @@ bool WaitPumping(HANDLE process, DWORD timeoutMs) {
 void UnregisterComServer(const std::wstring& dllPath) {
     if (!FileExists(dllPath))
         return;
-    wchar_t system[MAX_PATH + 1] = {};
-    const UINT length = GetSystemDirectoryW(system, MAX_PATH + 1);
-    if (length == 0 || length > MAX_PATH)
-        return;
-    const std::wstring program = std::wstring(system) + L"\\regsvr32.exe";
-    std::wstring commandLine = L"\"" + program + L"\" /u /s \"" + dllPath + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        system, &startup, &info))
-        return;
-    const THandle process(info.hProcess);
-    const THandle thread(info.hThread);
-    WaitPumping(process.Get(), kUnregisterWaitMs);
+    const THandle process =
+        StartSystemProgram(SystemProgramPath(L"regsvr32.exe"), ComServerCommandLine(dllPath, true));
+    if (process)
+        WaitPumping(process.Get(), kUnregisterWaitMs);
 }
 
 // The entries of `directory` that an emptying should have removed and did not: every name not
@@ -89,6 +80,13 @@ std::wstring WithoutTrailingSeparator(std::wstring path) {
 
 } // namespace
 
+bool DeleteShortcutTo(const std::wstring& linkPath, const std::wstring& target) {
+    const std::optional<std::wstring> pointsTo = ReadShortcutTarget(linkPath);
+    if (!pointsTo || !SamePath(*pointsTo, target))
+        return true;
+    return ForceDeleteFile(linkPath);
+}
+
 void TFrmCommInst::btnUninstallClick(TObject*) {
     imgbtnClose->SetEnabled(false);
     TScopeGuard enableClose([this] { imgbtnClose->SetEnabled(true); });
@@ -114,8 +112,11 @@ void TFrmCommInst::DoUninstall() {
 
     KillProcessByName(FMainProg);
     WaitForProcessesByName(FMainProg, kProcessEndWaitMs);
-    DeleteDesktopShortcut(mainProgram, FShortcutName);
-    DeleteProgramsShortcut(mainProgram, FProgramDirName, FShortcutName);
+    // Only the shortcuts to this installation's files: an uninstaller copied elsewhere leaves
+    // the real installation's.
+    DeleteShortcutTo(DesktopShortcutPath(mainProgram, FShortcutName), mainProgram);
+    DeleteShortcutTo(ProgramsShortcutPath(mainProgram, FProgramDirName, FShortcutName),
+                     mainProgram);
 
     // Unregistered while its file is still there.
     if (!FRegDllName.empty())
@@ -147,7 +148,7 @@ void TFrmCommInst::DoUninstall() {
     // The registration, once the files are gone: nothing may point at deleted files.
     if (!RemoveUninstallEntry(FShortcutName, uninstaller))
         complete = false;
-    DeleteProgramsShortcut(uninstaller, FProgramDirName, L"Uninstall");
+    DeleteShortcutTo(ProgramsShortcutPath(uninstaller, FProgramDirName, L"Uninstall"), uninstaller);
     if (!FProgramDirName.empty()) {
         const std::wstring programs = GetSpecialFolder(CSIDL_PROGRAMS);
         const std::wstring subFolder = programs + L"\\" + FProgramDirName;

@@ -17,7 +17,8 @@ private:
     std::wstring message_;
 };
 
-// Raised by the directory walk when it cannot change into or climb out of a directory.
+// A file-system failure with the system's error code: a folder the directory walk cannot open,
+// a temporary folder or script that cannot be created or written.
 class EInOutError : public EInstallerError {
 public:
     EInOutError(std::wstring message, unsigned long code)

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,12 @@
 // EInstallerError "Resource <name> not found" when it cannot be found or loaded.
 std::string_view ResourceData(const std::wstring& name, const std::wstring& type,
                               HMODULE module = nullptr);
+
+// Where the running program's own resource lies in its program file, held since start-up
+// (see ProgramFile.h): sets `offset` and `size` and returns true; false when the file is not
+// held, the resource does not exist, or its bytes are not in one section's file data.
+bool ResourceInProgramFile(const std::wstring& name, const std::wstring& type,
+                           std::uint64_t& offset, std::uint64_t& size);
 
 // Returns a copy of the resource's raw bytes; throws as ResourceData.
 std::string LoadResourceBytes(const std::wstring& name, const std::wstring& type,
@@ -125,20 +132,25 @@ bool CopyFileOverwrite(const std::wstring& source, const std::wstring& target);
 // the file; returns whether the deletion succeeded.
 bool ForceDeleteFile(const std::wstring& path);
 
+// The three below walk the tree by handles (see DirWalk.h and Win32DirHost.h), never through
+// the current directory: a link met anywhere, also one put in place of a folder during the
+// walk, is removed as a link and never followed, and its target is left alone.
+
 // For an existing directory: deletes its contents with DeleteDirTree, then the directory
 // itself (failure ignored), and returns DeleteDirTree's result; false when `path` is not an
-// existing directory. A directory link is removed as a link, its target left alone.
+// existing directory that can be opened. A directory link is removed as a link.
 bool DeleteDirectory(const std::wstring& path);
 
 // Deletes everything inside the absolute directory `path`, and `path` itself when it was
-// empty, working through the process's current directory, which it restores. Single failures
-// are not reported; false only when the listing cannot be started. Throws EInOutError when a
-// directory cannot be entered or left. Directory links inside are removed, not followed.
+// empty; when `path` is a link, removes the link and returns whether it went. Single failures
+// are not reported; false only when the listing cannot be started. Throws EInOutError when
+// `path` cannot be opened as a directory (missing, not a directory, no access).
 bool DeleteDirTree(const std::wstring& path);
 
-// Deletes every entry of the absolute directory `path` whose name does not begin with ".",
-// keeping the directory; true when every attempted deletion succeeded (also when `path` cannot
-// be listed). Throws EInOutError as DeleteDirTree. Directory links are removed, not followed.
+// Deletes every entry of the absolute directory `path` whose name does not begin with "."
+// (below it, everything), keeping the directory; true when every attempted deletion at any
+// depth succeeded (also when `path` is missing or cannot be opened). A `path` that is itself
+// a link is not emptied: it is left as it is, target untouched, and the result is false.
 bool ClearDirectory(const std::wstring& path);
 
 // ---- Processes -----------------------------------------------------------------------------
@@ -199,10 +211,12 @@ bool SetLowIntegrity(HANDLE token);
 
 // ---- Deleting a file once it is free -------------------------------------------------------
 
-// For an existing file: writes a batch script (ANSI, a random name in the temporary directory)
-// that retries deleting the file about once a second until it is gone and then deletes itself,
-// and starts it hidden at this process's integrity level without waiting. A missing file writes
-// and starts nothing. Throws EInOutError when the script cannot be written. A path that the ANSI
+// For an existing file: writes a batch script (ANSI, created new in a folder of its own made
+// for it in the temporary directory, see PrivateFolder.h) that retries deleting the file about
+// once a second until it is gone and then removes its folder with itself, and starts it with
+// the system's command interpreter, hidden, at this process's integrity level, without
+// waiting. A missing file writes and starts nothing. Throws EInOutError when the folder or the
+// script cannot be written. A path that the ANSI
 // code page cannot carry is given as its short name; when even that cannot be carried, nothing
 // is written or started, since a substitute "?" would act as a wildcard.
 void DeleteFileByScript(const std::wstring& path);

@@ -2,6 +2,7 @@
 
 #include "sys/Error.h"
 #include "sys/FileIo.h"
+#include "sys/ProgramFile.h"
 #include "sys/SysErrorMessage.h"
 #include "sys/TextEncoding.h"
 #include "sys/Win32Handle.h"
@@ -42,28 +43,10 @@ std::uint64_t FileOffsetInImage(HMODULE module, const void* data, std::size_t si
 // Copies `size` bytes at `offset` of the module's program file into `target`. Reading them
 // from the file goes through the system's file cache; writing them from the mapped image would
 // first bring every page of it in, which for an archive of 100 MB takes three times as long
-// (measured under Wine). False when the file cannot be read so far.
+// (measured under Wine). Only the running program's own file is read, through the handle held
+// since start-up; false for another module, or when the file cannot be read so far.
 bool CopyFromModuleFile(HMODULE module, std::uint64_t offset, std::uint64_t size, HANDLE target) {
-    const std::wstring path = ModuleFileName(module);
-    if (path.empty())
-        return false;
-    THandle source(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    LARGE_INTEGER at;
-    at.QuadPart = static_cast<LONGLONG>(offset);
-    if (!source || !SetFilePointerEx(source.Get(), at, nullptr, FILE_BEGIN))
-        return false;
-    std::string buffer(std::min<std::uint64_t>(size, 1u << 20), '\0');
-    for (std::uint64_t left = size; left > 0;) {
-        const DWORD ask = static_cast<DWORD>(std::min<std::uint64_t>(left, buffer.size()));
-        DWORD got = 0;
-        if (!ReadFile(source.Get(), buffer.data(), ask, &got, nullptr) || got != ask)
-            return false;
-        if (!WriteAllBytes(target, std::string_view(buffer.data(), got)))
-            return false;
-        left -= got;
-    }
-    return true;
+    return module == GetModuleHandleW(nullptr) && CopyFromProgramFile(offset, size, target);
 }
 
 } // namespace
@@ -77,6 +60,19 @@ std::string_view ResourceData(const std::wstring& name, const std::wstring& type
     if (!data)
         throw EInstallerError(L"Resource " + name + L" not found");
     return {static_cast<const char*>(data), SizeofResource(image, info)};
+}
+
+bool ResourceInProgramFile(const std::wstring& name, const std::wstring& type,
+                           std::uint64_t& offset, std::uint64_t& size) {
+    if (!ProgramFile() || !ResourceExists(name, type))
+        return false;
+    const std::string_view data = ResourceData(name, type);
+    const std::uint64_t at = FileOffsetInImage(GetModuleHandleW(nullptr), data.data(), data.size());
+    if (at == 0)
+        return false;
+    offset = at;
+    size = data.size();
+    return true;
 }
 
 std::string LoadResourceBytes(const std::wstring& name, const std::wstring& type, HMODULE module) {

@@ -2,6 +2,8 @@
 
 #include "sys/Error.h"
 #include "sys/FileIo.h"
+#include "sys/PrivateFolder.h"
+#include "sys/SystemPrograms.h"
 #include "sys/SysErrorMessage.h"
 #include "sys/Win32CodePage.h"
 #include "sys/Win32Handle.h"
@@ -60,33 +62,41 @@ std::wstring Quoted(const std::wstring& path) {
     return quoted + L"\"";
 }
 
-std::vector<std::wstring> ScriptLines(const std::wstring& file, const std::wstring& script) {
+// The programs the script starts are named by their full system path: the command
+// interpreter would look for a bare name in its current folder and along PATH first.
+std::vector<std::wstring> ScriptLines(const std::wstring& file, const std::wstring& folder) {
+    const std::wstring timeout = Quoted(SystemProgramPath(L"timeout.exe"));
+    const std::wstring attrib = Quoted(SystemProgramPath(L"attrib.exe"));
     return {L":try",
-            L"dir c:\\ & timeout /t 1 & dir d:\\",
-            L"attrib -s -h -r " + Quoted(file),
+            L"dir c:\\ & " + timeout + L" /t 1 & dir d:\\",
+            attrib + L" -s -h -r " + Quoted(file),
             L"del " + Quoted(file),
             L"if exist " + Quoted(file) + L" goto try",
-            L"del " + Quoted(script)};
+            L"rd /s /q " + Quoted(folder)};
 }
 
 [[noreturn]] void ThrowIoError(const wchar_t* what, const std::wstring& path, DWORD code) {
     throw EInOutError(std::wstring(what) + L" \"" + path + L"\". " + SysErrorMessage(code), code);
 }
 
-// Removes a half-written script unless it was finished.
+// Removes the script's folder, and the script in it, unless the script was started.
 class TScriptCleanup {
 public:
-    explicit TScriptCleanup(const std::wstring& path) : path_(path) {}
+    TScriptCleanup(const std::wstring& folder, const std::wstring& script)
+        : folder_(folder), script_(script) {}
     ~TScriptCleanup() {
-        if (!done_)
-            DeleteFileW(path_.c_str());
+        if (!done_) {
+            DeleteFileW(script_.c_str());
+            RemoveDirectoryW(folder_.c_str());
+        }
     }
     TScriptCleanup(const TScriptCleanup&) = delete;
     TScriptCleanup& operator=(const TScriptCleanup&) = delete;
     void Done() { done_ = true; }
 
 private:
-    const std::wstring& path_;
+    const std::wstring& folder_;
+    const std::wstring& script_;
     bool done_ = false;
 };
 
@@ -96,17 +106,21 @@ void DeleteFileByScript(const std::wstring& path) {
     if (!FileExists(path))
         return;
     const std::optional<std::wstring> file = ScriptFormOf(path);
-    if (!file)
+    const std::wstring interpreter = SystemProgramPath(L"cmd.exe");
+    if (!file || interpreter.empty())
         return;
 
-    const std::wstring script = GetTempDir() + std::to_wstring(ScriptNumber()) + L".bat";
-    THandle output(CreateFileW(script.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    // A folder of this run's own, which other users cannot write in: the elevated command
+    // interpreter reads the script again at every pass of its loop.
+    const std::wstring folder = CreatePrivateTempFolder();
+    const std::wstring script = folder + L"\\" + std::to_wstring(ScriptNumber()) + L".bat";
+    TScriptCleanup cleanup(folder, script);
+    THandle output(CreateFileW(script.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!output)
         ThrowIoError(L"Cannot create file", script, GetLastError());
-    TScriptCleanup cleanup(script);
-    // The script exists now, so its short name can be had when the long one does not fit.
-    const std::optional<std::wstring> self = ScriptFormOf(script);
+    // The folder exists now, so its short name can be had when the long one does not fit.
+    const std::optional<std::wstring> self = ScriptFormOf(folder);
     if (!self)
         return;
     for (const std::wstring& line : ScriptLines(*file, *self)) {
@@ -115,11 +129,14 @@ void DeleteFileByScript(const std::wstring& path) {
     }
     if (!CloseHandle(output.Release()))
         ThrowIoError(L"Cannot close file", script, GetLastError());
-    cleanup.Done();
 
-    // Quoted, so that a temporary directory with spaces still names the script.
-    const THandle process(reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(
-        RunProcess(L"\"" + script + L"\"", true, false, std::wstring(), false))));
+    // "/d": no AutoRun commands from the registry. The outer quotes around the quoted script
+    // are the interpreter's own rule for "/c" (a path with spaces stays one word).
+    const THandle process(reinterpret_cast<HANDLE>(
+        static_cast<UINT_PTR>(RunProcess(L"\"" + interpreter + L"\" /d /c \"\"" + script + L"\"\"",
+                                         true, false, SystemFolder(), false))));
+    if (process)
+        cleanup.Done();
 }
 
 void DeleteSelf() {

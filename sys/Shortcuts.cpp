@@ -1,4 +1,5 @@
 #include "sys/MyCommonFuns.h"
+#include "sys/ShortcutTarget.h"
 
 #include "sys/ComPtr.h"
 #include "sys/Error.h"
@@ -80,4 +81,23 @@ bool DeleteProgramsShortcut(const std::wstring& target, const std::wstring& subF
                             const std::wstring& name) {
     ForceDeleteFile(ProgramsShortcutPath(target, subFolder, name));
     return true;
+}
+
+std::optional<std::wstring> ReadShortcutTarget(const std::wstring& linkPath) {
+    TComPtr<IShellLinkW> link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                link.Put())) ||
+        !link)
+        return std::nullopt;
+    const TComPtr<IPersistFile> file = link.Query<IPersistFile>(IID_IPersistFile);
+    if (!file || FAILED(file->Load(linkPath.c_str(), STGM_READ)))
+        return std::nullopt;
+    // Room for the longest path a link can hold; S_FALSE means it holds none.
+    std::wstring path(32768, L'\0');
+    if (link->GetPath(path.data(), static_cast<int>(path.size()), nullptr, 0) != S_OK)
+        return std::nullopt;
+    path.resize(wcsnlen(path.c_str(), path.size()));
+    if (path.empty())
+        return std::nullopt;
+    return path;
 }

@@ -329,6 +329,21 @@ e2e_local_path() {
     esac
 }
 
+# The entries of the temporary folder DIR, one a line. A script's own folder (~setup-*) left
+# empty is not listed: Wine's command interpreter keeps the script it runs open until it ends,
+# so the script's last command, which removes its folder, can empty the folder but not remove
+# it there (Windows' interpreter reopens the script for every line).
+temp_entries() { # DIR
+    local entry
+    for entry in "$1"/* "$1"/.[!.]*; do
+        [ -e "$entry" ] || continue
+        case ${entry##*/} in
+        "~setup-"*) [ -z "$(ls -A "$entry")" ] && continue ;;
+        esac
+        printf '%s\n' "${entry##*/}"
+    done
+}
+
 assert_eq() {
     local expected=$1 actual=$2 what=${3:-value}
     [ "$expected" = "$actual" ] ||

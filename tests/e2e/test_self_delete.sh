@@ -16,7 +16,7 @@ copy=$folder/unin.exe
 cp "$tests" "$copy"
 temp=$(unix_path "$(wine cmd /c 'echo %TEMP%' | tr -d '\r')")
 [ -d "$temp" ] || fail "no temporary directory at $temp"
-before=$(ls -A "$temp")
+before=$(temp_entries "$temp")
 
 e2e_step "the copy deletes itself"
 e2e_start "$copy" --gtest_also_run_disabled_tests \
@@ -27,13 +27,13 @@ assert_eq 0 "$E2E_STATUS" "status of the copy (see $E2E_ARTEFACTS/self-delete.ou
 
 # The script retries until the file is gone; a minute is a safety net, not a measure of speed.
 for _ in $(seq 600); do
-    if [ ! -e "$copy" ] && [ "$(ls -A "$temp")" = "$before" ]; then
+    if [ ! -e "$copy" ] && [ "$(temp_entries "$temp")" = "$before" ]; then
         break
     fi
     sleep 0.1
 done
 assert_no_file "$copy" "the program that deleted itself"
-assert_eq "$before" "$(ls -A "$temp")" "the temporary directory's contents"
+assert_eq "$before" "$(temp_entries "$temp")" "the temporary directory's contents"
 [ -d "$folder" ] || fail "the program's folder went too"
 
 e2e_pass

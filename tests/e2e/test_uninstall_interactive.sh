@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# An interactive installation, then unin.exe from the installation folder clicked through
-# under Xvfb: the uninstall button ends the running main program, removes both shortcuts to it,
-# empties the installation folder (dot-named entries kept) and the data folder, and removes
-# the uninstall entry, the "Uninstall" shortcut with its Programs sub-folder and the protocol
-# key; the exit button opens the web address with "[Version]" replaced, and once the program
-# has exited the script deletes unin.exe and itself.
+# An interactive installation; a copy of unin.exe run from the Downloads folder leaves its
+# shortcuts (they point into the installation folder); then unin.exe from the installation
+# folder clicked through under Xvfb: the uninstall button ends the running main program,
+# removes both shortcuts to it, empties the installation folder (dot-named entries kept) and
+# the data folder, and removes the uninstall entry, the "Uninstall" shortcut with its Programs
+# sub-folder and the protocol key; the exit button opens the web address with "[Version]"
+# replaced, and once the program has exited the script deletes unin.exe and itself.
 # shellcheck source=lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin uninstall_interactive
@@ -26,8 +27,22 @@ for _ in $(seq 1 100); do
 done
 wt pids --exe Tool.exe >/dev/null || fail "the finish button did not start the main program"
 check_installed interactive
+
+e2e_step "a copy of unin.exe in Downloads leaves the installation's shortcuts"
+profile_win=$(wine cmd /c 'echo %USERPROFILE%' 2>/dev/null | tr -d '\r')
+downloads=$(unix_path "$profile_win\\Downloads")
+[ -d "$downloads" ] || fail "no Downloads folder at $downloads"
+cp "$target/unin.exe" "$downloads/unin.exe"
+cp "$target/config.dat" "$downloads/config.dat"
+assert_eq 1603 "$(e2e_exit_code "$downloads/unin.exe" /silent)" \
+    "exit code of the stray copy (no product files removed)"
+for _ in $(seq 600); do [ -e "$downloads/unin.exe" ] || break; sleep 0.1; done
+rm -f "$downloads/config.dat"
+check_installed interactive
+# The copy ended the main program, which it finds by name; the real uninstaller must end it.
+start_main_program
 fill_leftovers
-temp_before=$(ls -A "$temp")
+temp_before=$(temp_entries "$temp")
 
 e2e_step "unin.exe opens on the uninstall page"
 e2e_start "$target/unin.exe"

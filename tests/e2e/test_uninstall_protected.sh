@@ -41,7 +41,7 @@ mkdir -p "$appdata/Other Vendor"
 echo other >"$appdata/Other Vendor/settings.ini"
 echo top >"$appdata/top-level.txt"
 appdata_before=$(names_in "$appdata")
-temp_before=$(ls -A "$temp")
+temp_before=$(temp_entries "$temp")
 assert_eq 0 "$(e2e_exit_code "$target/unin.exe" /silent)" "exit code of unin.exe /silent"
 assert_eq "$appdata_before" "$(names_in "$appdata")" "the roaming application data folder"
 wait_self_deleted "$temp_before"

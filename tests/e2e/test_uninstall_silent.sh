@@ -32,7 +32,7 @@ done
 
 fill_leftovers
 start_main_program
-temp_before=$(ls -A "$temp")
+temp_before=$(temp_entries "$temp")
 
 e2e_step "unin.exe /silent: no window, exit code 0, everything but unin.exe gone at its exit"
 e2e_start "$target/unin.exe" /silent

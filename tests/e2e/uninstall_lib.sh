@@ -158,11 +158,11 @@ check_uninstalled() {
 wait_self_deleted() { # TEMP_LISTING_BEFORE
     local before=$1
     for _ in $(seq 600); do
-        if [ ! -e "$target/unin.exe" ] && [ "$(ls -A "$temp")" = "$before" ]; then
+        if [ ! -e "$target/unin.exe" ] && [ "$(temp_entries "$temp")" = "$before" ]; then
             break
         fi
         sleep 0.1
     done
     assert_no_file "$target/unin.exe" "the uninstaller after its exit"
-    assert_eq "$before" "$(ls -A "$temp")" "the temporary folder (no script left)"
+    assert_eq "$before" "$(temp_entries "$temp")" "the temporary folder (no script left)"
 }

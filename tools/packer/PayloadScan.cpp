@@ -147,9 +147,14 @@ std::string WindowsNameProblem(const std::string& component) {
         stem.pop_back();
     static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL"};
     bool device = std::find(std::begin(kDevices), std::end(kDevices), stem) != std::end(kDevices);
-    if (stem.size() == 4 && (stem.rfind("COM", 0) == 0 || stem.rfind("LPT", 0) == 0) &&
-        stem[3] >= '1' && stem[3] <= '9')
-        device = true;
+    // The ports take a digit from 1 to 9 or a superscript 1, 2 or 3 (U+00B9, U+00B2, U+00B3,
+    // two bytes each in UTF-8).
+    if (stem.rfind("COM", 0) == 0 || stem.rfind("LPT", 0) == 0) {
+        const std::string_view port = std::string_view(stem).substr(3);
+        if ((port.size() == 1 && port[0] >= '1' && port[0] <= '9') || port == "\xC2\xB9" ||
+            port == "\xC2\xB2" || port == "\xC2\xB3")
+            device = true;
+    }
     if (device)
         return "the name is a device name on Windows (" + stem + ")";
     return "";

@@ -4,6 +4,7 @@
 #include "archive/MemoryZipHost.h"
 #include "archive/MyZip.h"
 #include "archive/PlatformCodePage.h"
+#include "archive/ZipFormat.h"
 #include "archive/ZipReader.h"
 #include "sys/Error.h"
 
@@ -146,15 +147,28 @@ TEST_P(ZipReaderTest, NamesLeadingOutsideTheRootAreSkipped) {
                             "ok/.. /e8.txt",    "file.txt:stream",
                             "ok/CON",           "nul.txt",
                             "ok/com1.log",      "a\x01.txt"};
+    // Ports with a superscript digit (U+00B9, U+00B2, U+00B3) are devices too; UTF-8 names.
+    const char* superscriptPorts[] = {"COM\xC2\xB9", "ok/com\xC2\xB2.txt", "Lpt\xC2\xB3 .log.gz",
+                                      "LPT\xC2\xB9/in.txt", "ok/lpt\xC2\xB2"};
     std::vector<TEntry> entries;
     for (const char* name : unsafe)
         entries.push_back({.name = name, .data = name});
+    for (const char* name : superscriptPorts)
+        entries.push_back({.name = name, .data = name, .flags = zipformat::kFlagUtf8});
     entries.push_back({.name = "ok/./dot.txt", .data = "dot"});
     entries.push_back({.name = "ok/console.txt", .data = "fine"});
+    // Other superscripts, and a superscript port with more after it, are ordinary names.
+    entries.push_back(
+        {.name = "ok/COM\xC2\xB9\xC2\xB9.txt", .data = "two", .flags = zipformat::kFlagUtf8});
+    entries.push_back(
+        {.name = "ok/COM\xE2\x81\xB4.txt", .data = "four", .flags = zipformat::kFlagUtf8});
     entries.push_back({.name = "ok/last.txt", .data = "last"});
     Extract(BuildZip(entries));
-    const std::map<std::wstring, std::string> expected = {
-        {L"ok\\dot.txt", "dot"}, {L"ok\\console.txt", "fine"}, {L"ok\\last.txt", "last"}};
+    const std::map<std::wstring, std::string> expected = {{L"ok\\dot.txt", "dot"},
+                                                          {L"ok\\console.txt", "fine"},
+                                                          {L"ok\\COM\u00B9\u00B9.txt", "two"},
+                                                          {L"ok\\COM\u2074.txt", "four"},
+                                                          {L"ok\\last.txt", "last"}};
     EXPECT_EQ(Written(), expected);
     for (const std::wstring& dir : host.Directories())
         EXPECT_TRUE(dir == L"M:" || dir == L"M:\\incoming" || dir.starts_with(kRoot)) << dir;

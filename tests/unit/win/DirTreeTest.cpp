@@ -1,11 +1,14 @@
 #include "sys/MyCommonFuns.h"
 
+#include "sys/DirWalk.h"
 #include "sys/Error.h"
+#include "sys/Win32DirHost.h"
 #include "sys/Win32Handle.h"
 #include "SysTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 using systest::MakeDir;
@@ -41,6 +44,57 @@ void MakeTree(const std::wstring& root) {
     MakeFile(root + L"\\sub\\deeper\\.dotdir\\y.txt");
     MakeDir(root + L"\\sub\\deeper\\.dotdir\\.more");
 }
+
+// Makes `link` a directory symbolic link to `target`; false where the system cannot (Wine,
+// or Windows without the privilege or developer mode).
+bool MakeDirectoryLink(const std::wstring& link, const std::wstring& target) {
+    constexpr DWORD kAllowUnprivileged = 0x2;
+    if (!CreateSymbolicLinkW(link.c_str(), target.c_str(),
+                             SYMBOLIC_LINK_FLAG_DIRECTORY | kAllowUnprivileged) &&
+        !CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY))
+        return false;
+    const DWORD attributes = GetFileAttributesW(link.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// The Windows host with a hook called once the walk has listed a folder (by its path) and
+// before it opens any of that folder's entries.
+class THookedWin32Host final : public IDirHost {
+public:
+    std::function<void(const std::wstring& path)> afterList;
+
+    std::unique_ptr<IDirEntry> OpenTop(const std::wstring& path, TDirOpenError& error) override {
+        std::unique_ptr<IDirEntry> top = inner_.OpenTop(path, error);
+        return top ? std::make_unique<TEntry>(*this, std::move(top), path) : nullptr;
+    }
+
+private:
+    class TEntry final : public IDirEntry {
+    public:
+        TEntry(THookedWin32Host& host, std::unique_ptr<IDirEntry> inner, std::wstring path)
+            : host_(host), inner_(std::move(inner)), path_(std::move(path)) {}
+        TDirEntryKind Kind() const override { return inner_->Kind(); }
+        bool List(std::vector<std::wstring>& names) override {
+            const bool listed = inner_->List(names);
+            if (host_.afterList)
+                host_.afterList(path_);
+            return listed;
+        }
+        std::unique_ptr<IDirEntry> OpenChild(const std::wstring& name, bool& gone) override {
+            std::unique_ptr<IDirEntry> child = inner_->OpenChild(name, gone);
+            return child ? std::make_unique<TEntry>(host_, std::move(child), path_ + L"\\" + name)
+                         : nullptr;
+        }
+        bool Remove() override { return inner_->Remove(); }
+
+    private:
+        THookedWin32Host& host_;
+        std::unique_ptr<IDirEntry> inner_;
+        std::wstring path_;
+    };
+
+    TWin32DirHost inner_;
+};
 
 } // namespace
 
@@ -138,7 +192,124 @@ TEST(DirTreeTest, WalkThatCannotEnterRaisesInOutError) {
             << e.ErrorCode();
         EXPECT_FALSE(e.Message().empty());
     }
+    MakeFile(scratch / L"file.txt");
+    try {
+        DeleteDirTree(scratch / L"file.txt");
+        FAIL() << "no error for a file";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.ErrorCode(), static_cast<unsigned long>(ERROR_DIRECTORY));
+    }
+    EXPECT_TRUE(PathExists(scratch / L"file.txt"));
     EXPECT_EQ(systest::CurrentDir(), before);
+}
+
+// A file held open against deletion is reported from any depth, and the folders holding it
+// stay; read-only folders go like read-only files.
+TEST(DirTreeTest, ClearDirectoryReportsWhatItLeavesAtAnyDepth) {
+    TScratchFolder scratch;
+    const std::wstring root = scratch / L"target";
+    MakeDir(root);
+    MakeDir(root + L"\\sub");
+    MakeDir(root + L"\\sub\\deeper");
+    MakeFile(root + L"\\sub\\deeper\\locked.bin");
+    MakeFile(root + L"\\sub\\deeper\\free.bin", FILE_ATTRIBUTE_READONLY);
+    MakeDir(root + L"\\rodir");
+    MakeDir(root + L"\\rodir\\inner");
+    MakeFile(root + L"\\rodir\\inner\\x.txt");
+    ASSERT_TRUE(SetFileAttributesW((root + L"\\rodir\\inner").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(SetFileAttributesW((root + L"\\rodir").c_str(), FILE_ATTRIBUTE_READONLY));
+    {
+        const THandle lock(CreateFileW((root + L"\\sub\\deeper\\locked.bin").c_str(), GENERIC_READ,
+                                       FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(lock);
+        EXPECT_FALSE(ClearDirectory(root));
+        EXPECT_TRUE(PathExists(root + L"\\sub\\deeper\\locked.bin"));
+        EXPECT_FALSE(PathExists(root + L"\\sub\\deeper\\free.bin"));
+        EXPECT_FALSE(PathExists(root + L"\\rodir"));
+    }
+    EXPECT_TRUE(ClearDirectory(root));
+    EXPECT_FALSE(PathExists(root + L"\\sub"));
+}
+
+// Listing goes through the folder's handle, in several reads when the names fill more than
+// one buffer; names outside ASCII come back exactly.
+TEST(DirTreeTest, HandleListingSeesEveryEntry) {
+    TScratchFolder scratch;
+    const std::wstring root = scratch / L"many";
+    MakeDir(root);
+    const std::wstring longName(150, L'n');
+    for (int i = 0; i < 300; ++i)
+        MakeFile(root + L"\\" + longName + std::to_wstring(i));
+    const std::wstring unicode = root + L"\\donn\u00e9es \u4e2d\u6587";
+    MakeDir(unicode);
+    MakeFile(unicode + L"\\\u00e9t\u00e9.txt");
+    EXPECT_TRUE(ClearDirectory(root));
+    EXPECT_TRUE(PathExists(root));
+    WIN32_FIND_DATAW entry;
+    const TFindHandle listing(FindFirstFileW((root + L"\\*").c_str(), &entry));
+    ASSERT_TRUE(listing);
+    int left = 0;
+    do
+        ++left;
+    while (FindNextFileW(listing.Get(), &entry));
+    EXPECT_EQ(left, 2) << "left: " << entry.cFileName;
+}
+
+// The walk holds the folder it is in: that folder cannot be renamed (and so not replaced by a
+// link) until the walk leaves it. A folder replaced after the listing is judged by what is
+// there when it is opened.
+TEST(DirTreeTest, WalkHoldsItsFoldersAndJudgesEntriesWhenOpened) {
+    TScratchFolder scratch;
+    const std::wstring root = scratch / L"target";
+    MakeDir(root);
+    MakeDir(root + L"\\sub");
+    MakeFile(root + L"\\sub\\x.txt");
+    MakeDir(root + L"\\swapped");
+    MakeFile(root + L"\\swapped\\keep.txt");
+    const std::wstring movedAway = scratch / L"moved-away";
+
+    THookedWin32Host host;
+    DWORD renameError = 0;
+    bool swapped = false;
+    host.afterList = [&](const std::wstring& path) {
+        if (path == root) {
+            // Listed as a folder; a file by the time the walk opens it.
+            swapped = MoveFileW((root + L"\\swapped").c_str(), movedAway.c_str()) != FALSE;
+            if (swapped)
+                systest::WriteBytes(root + L"\\swapped", "not a folder");
+        } else if (path == root + L"\\sub") {
+            if (MoveFileW(path.c_str(), (scratch / L"sub-renamed").c_str()))
+                renameError = ERROR_SUCCESS;
+            else
+                renameError = GetLastError();
+        }
+    };
+    EXPECT_TRUE(WalkClearDirectory(host, root));
+    EXPECT_TRUE(swapped);
+    EXPECT_TRUE(renameError == ERROR_SHARING_VIOLATION || renameError == ERROR_ACCESS_DENIED)
+        << "renaming the folder being walked: " << renameError;
+    EXPECT_FALSE(PathExists(scratch / L"sub-renamed"));
+    EXPECT_FALSE(PathExists(root + L"\\sub"));
+    EXPECT_FALSE(PathExists(root + L"\\swapped"));
+    EXPECT_TRUE(PathExists(movedAway + L"\\keep.txt"));
+}
+
+// A data folder that is itself a link is not emptied; deleting it removes only the link.
+TEST(DirTreeTest, TopFolderThatIsALinkKeepsItsTarget) {
+    TScratchFolder scratch;
+    const std::wstring outside = scratch / L"outside";
+    MakeDir(outside);
+    MakeFile(outside + L"\\precious.txt");
+    const std::wstring link = scratch / L"data";
+    if (!MakeDirectoryLink(link, outside))
+        GTEST_SKIP() << "this system makes no directory links that are reparse points";
+    EXPECT_FALSE(ClearDirectory(link));
+    EXPECT_FALSE(ClearDirectory(link + L"\\"));
+    EXPECT_TRUE(PathExists(link));
+    EXPECT_TRUE(PathExists(outside + L"\\precious.txt"));
+    EXPECT_TRUE(DeleteDirectory(link));
+    EXPECT_FALSE(PathExists(link));
+    EXPECT_TRUE(PathExists(outside + L"\\precious.txt"));
 }
 
 // A junction inside the directory must go as a link: what it points to is not ours to delete.

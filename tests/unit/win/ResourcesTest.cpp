@@ -1,4 +1,5 @@
 #include "sys/MyCommonFuns.h"
+#include "sys/ProgramFile.h"
 
 #include "sys/Error.h"
 #include "sys/Win32Handle.h"
@@ -80,6 +81,8 @@ TEST(ResourcesTest, MissingResourceFailsWithItsName) {
 }
 
 TEST(ResourcesTest, ExtractReplacesAnExistingFileByteForByte) {
+    // The program's own resources are copied from its held file at their offsets.
+    ASSERT_TRUE(HoldProgramFile());
     TScratchFolder scratch;
     const std::wstring target = scratch / L"12345";
     systest::WriteBytes(target, std::string(10000, 'x'));

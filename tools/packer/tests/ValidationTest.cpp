@@ -4,6 +4,7 @@
 
 #include "tools/packer/CommandLine.h"
 #include "tools/packer/ExitCodes.h"
+#include "tools/packer/PayloadScan.h"
 #include "tools/packer/PngCheck.h"
 
 #include <functional>
@@ -159,6 +160,9 @@ TEST_F(ValidationTest, EachBadInputGivesOneMessageAndNoOutput) {
              s.Write("product/payload/READ.ME", "2");
          },
          "error: Windows does not tell it apart from"},
+        {"a port name with a superscript digit",
+         [](const TScratch& s) { s.Write("product/payload/bin/Com\xC2\xB2.log", "x"); },
+         "Com\xC2\xB2.log: error: the name is a device name on Windows (COM\xC2\xB2)"},
 #endif
     };
     for (const TCase& c : cases) {
@@ -172,6 +176,40 @@ TEST_F(ValidationTest, EachBadInputGivesOneMessageAndNoOutput) {
         EXPECT_NE(std::string::npos, errors.find(c.message)) << errors;
         EXPECT_NE(std::string::npos, errors.find("1 error; nothing was written")) << errors;
         EXPECT_TRUE(std::filesystem::is_empty(output.parent_path())) << "output left behind";
+    }
+}
+
+TEST(WindowsNameTest, DeviceNamesInEveryFormAreRefused) {
+    const std::pair<const char*, bool> cases[] = {
+        {"CON", true},
+        {"nul.txt", true},
+        {"Aux .log", true},
+        {"COM1", true},
+        {"lpt9.tar.gz", true},
+        // The ports with a superscript 1, 2 or 3 (U+00B9, U+00B2, U+00B3).
+        {"COM\xC2\xB9", true},
+        {"com\xC2\xB2.txt", true},
+        {"Com\xC2\xB3 .x", true},
+        {"LPT\xC2\xB9.dat", true},
+        {"lpt\xC2\xB2", true},
+        {"LpT\xC2\xB3.a.b", true},
+        // Ordinary names: another digit or superscript, more after the port, a longer stem.
+        {"COM", false},
+        {"COM10", false},
+        {"COM\xE2\x81\xB4", false}, // superscript 4
+        {"COM\xC2\xB9\xC2\xB9", false},
+        {"COM\xC2\xB9x.txt", false},
+        {"LPT\xC2\xB0", false}, // degree sign
+        {"xCOM\xC2\xB9", false},
+        {"console.txt", false},
+    };
+    for (const auto& [name, device] : cases) {
+        const std::string problem = WindowsNameProblem(name);
+        EXPECT_EQ(device, problem.find("device name") != std::string::npos)
+            << name << ": " << problem;
+        if (!device) {
+            EXPECT_EQ("", problem) << name;
+        }
     }
 }
 

@@ -1,0 +1,15 @@
+#pragma once
+// The directory walk's host on Windows. Every entry is opened by its full path with
+// FILE_FLAG_OPEN_REPARSE_POINT, so a link at that name is opened itself, and what was opened
+// is read through the handle. Directories are listed through their handles and held open
+// without FILE_SHARE_DELETE while the walk is inside them, so that no folder on the path of
+// a later open can be renamed or swapped for a link meanwhile. Entries are deleted through
+// their handles (delete disposition), after read-only, hidden and system attributes are
+// cleared.
+
+#include "sys/DirWalk.h"
+
+class TWin32DirHost final : public IDirHost {
+public:
+    std::unique_ptr<IDirEntry> OpenTop(const std::wstring& path, TDirOpenError& error) override;
+};
