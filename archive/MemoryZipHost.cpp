@@ -39,12 +39,13 @@ public:
         file_.data.append(static_cast<const char*>(data), length);
         return true;
     }
-    void Finish(const TDosDateTime* modified) override {
+    bool Finish(const TDosDateTime* modified) override {
         const std::lock_guard<std::recursive_mutex> guard(*host_.lock_);
         if (modified) {
             file_.hasTime = true;
             file_.modified = *modified;
         }
+        return true;
     }
 
 private:

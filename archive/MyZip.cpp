@@ -8,7 +8,7 @@
 #include "archive/PosixZipHost.h"
 #endif
 
-void UnzipArchive(IZipHost& host, const std::wstring& zipPath, const std::wstring& targetDir,
+bool UnzipArchive(IZipHost& host, const std::wstring& zipPath, const std::wstring& targetDir,
                   const std::wstring& password) {
     TZipReader reader(host);
     reader.SetZipName(zipPath);
@@ -19,15 +19,16 @@ void UnzipArchive(IZipHost& host, const std::wstring& zipPath, const std::wstrin
     reader.RecreateDirs = true;
     reader.RetainAttributes = true;
     reader.keepSilent = true;
-    reader.UnZip();
+    // Every entry counts, folders too (they are made as the archive names them).
+    return static_cast<std::uint64_t>(reader.UnZip()) == reader.EntryCount();
 }
 
-void UnzipArchive(const std::wstring& zipPath, const std::wstring& targetDir,
+bool UnzipArchive(const std::wstring& zipPath, const std::wstring& targetDir,
                   const std::wstring& password) {
 #ifdef _WIN32
     TWin32ZipHost host;
 #else
     TPosixZipHost host;
 #endif
-    UnzipArchive(host, zipPath, targetDir, password);
+    return UnzipArchive(host, zipPath, targetDir, password);
 }

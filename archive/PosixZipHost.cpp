@@ -143,14 +143,15 @@ public:
         }
         return true;
     }
-    void Finish(const TDosDateTime* modified) override {
+    bool Finish(const TDosDateTime* modified) override {
         if (!modified)
-            return;
+            return true;
         const std::time_t when = localTimes_.Convert(DosToCalendar(*modified));
         if (when == static_cast<std::time_t>(-1))
-            return;
+            return true;
         const struct timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
         ::futimens(fd_.Get(), times);
+        return true;
     }
 
 private:

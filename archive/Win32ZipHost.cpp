@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -46,6 +48,11 @@ constexpr unsigned kMaxThreads = 4;
 // attributes of the file it has just written.
 thread_local std::wstring lastCreatedFile;
 thread_local std::wstring lastCreatedFolder;
+// The target and the staged file of the calling thread's last output written beside a file in
+// use: its stored attributes go to the staged file, and a failed one leaves the target alone.
+thread_local std::wstring lastStagedTarget;
+thread_local std::wstring lastStagedFile;
+thread_local bool lastStagedDiscarded = false;
 
 // The archive: `size` bytes from `base` on in `file` (the whole file, or the part of a program
 // file that holds an embedded archive).
@@ -98,11 +105,35 @@ private:
     std::uint64_t aheadStart_ = 0;
 };
 
+// A file written beside its target because the target is in use: once complete it replaces
+// the target at the next restart; otherwise it is deleted through its own handle.
+struct TStaging {
+    std::wstring staged;
+    std::wstring target;
+    // Schedules the replacement; false when the system refuses.
+    std::function<bool(const std::wstring& staged, const std::wstring& target)> schedule;
+};
+
+// Marks the open file for deletion when its handle closes; false when the system refuses.
+bool MarkForDeletion(HANDLE file) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                      sizeof disposition) != FALSE;
+}
+
 class TWin32Output final : public IZipOutput {
 public:
-    TWin32Output(THandle file, std::uint64_t presized, std::atomic<std::uint64_t>& extracted)
-        : file_(std::move(file)), presized_(presized), extracted_(extracted) {}
-    ~TWin32Output() override { CutToWritten(); }
+    TWin32Output(THandle file, std::uint64_t presized, std::atomic<std::uint64_t>& extracted,
+                 std::unique_ptr<TStaging> staging = nullptr)
+        : file_(std::move(file)), presized_(presized), extracted_(extracted),
+          staging_(std::move(staging)) {}
+    ~TWin32Output() override {
+        if (staging_ && file_)
+            Discard();
+        else
+            CutToWritten();
+    }
     bool Write(const void* data, std::size_t length) override {
         const char* p = static_cast<const char*>(data);
         while (length > 0) {
@@ -116,9 +147,8 @@ public:
         }
         return true;
     }
-    void Finish(const TDosDateTime* modified) override {
+    bool Finish(const TDosDateTime* modified) override {
         CutToWritten();
-        extracted_ += written_;
         if (modified) {
             const TDosCalendar c = DosToCalendar(*modified);
             SYSTEMTIME local{};
@@ -135,10 +165,32 @@ public:
                 SystemTimeToFileTime(&utc, &when))
                 SetFileTime(file_.Get(), nullptr, nullptr, &when);
         }
+        if (staging_) {
+            if (!staging_->schedule(staging_->staged, staging_->target)) {
+                Discard();
+                lastStagedDiscarded = false; // the reader removes nothing after a failed Finish
+                return false;
+            }
+            lastStagedTarget = staging_->target;
+            lastStagedFile = staging_->staged;
+            lastStagedDiscarded = false;
+        }
+        extracted_ += written_;
         file_.Reset();
+        return true;
     }
 
 private:
+    // Deletes the staged file through the handle that wrote it (never by its name, which
+    // someone else could have taken meanwhile) and notes that its target is to be left alone.
+    void Discard() {
+        MarkForDeletion(file_.Get());
+        file_.Reset();
+        lastStagedTarget = staging_->target;
+        lastStagedFile.clear();
+        lastStagedDiscarded = true;
+    }
+
     void CutToWritten() {
         if (file_ && presized_ > written_ && SetPosition(file_.Get(), written_))
             SetEndOfFile(file_.Get());
@@ -148,7 +200,12 @@ private:
     std::uint64_t presized_;
     std::uint64_t written_ = 0;
     std::atomic<std::uint64_t>& extracted_;
+    std::unique_ptr<TStaging> staging_; // only for a file written beside its target in use
 };
+
+bool IsSharingViolation(DWORD code) {
+    return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
+}
 
 } // namespace
 
@@ -235,6 +292,11 @@ bool TWin32ZipHost::CreateDirectories(const std::wstring& path) {
 std::unique_ptr<IZipOutput> TWin32ZipHost::CreateOutput(const std::wstring& path,
                                                         std::uint64_t declaredSize) {
     constexpr DWORD kFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
+    if (!lastStagedTarget.empty()) {
+        lastStagedTarget.clear();
+        lastStagedFile.clear();
+        lastStagedDiscarded = false;
+    }
     // Most files of an installation are new: creating them outright costs one look-up of the
     // name, where asking for its attributes first costs two (and a missing name is the most
     // expensive look-up there is).
@@ -251,8 +313,11 @@ std::unique_ptr<IZipOutput> TWin32ZipHost::CreateOutput(const std::wstring& path
             return nullptr;
         file = THandle(
             CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, kFlags, nullptr));
-        if (!file)
+        if (!file) {
+            if (IsSharingViolation(GetLastError()))
+                return CreateStagedOutput(path);
             return nullptr;
+        }
     }
     lastCreatedFile = path;
     // Pre-sizing lets the file system lay the file out in one piece; failing at it is harmless.
@@ -265,7 +330,51 @@ std::unique_ptr<IZipOutput> TWin32ZipHost::CreateOutput(const std::wstring& path
     return std::make_unique<TWin32Output>(std::move(file), presized, extracted_);
 }
 
+std::unique_ptr<IZipOutput> TWin32ZipHost::CreateStagedOutput(const std::wstring& target) {
+    // A new name beside the target (the same volume, so that it can be renamed over it), made
+    // by this run: CREATE_NEW never opens a file someone else put there.
+    thread_local std::mt19937 random(std::random_device{}() ^ GetCurrentThreadId());
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        wchar_t suffix[16];
+        std::swprintf(suffix, sizeof suffix / sizeof suffix[0], L".~%08x",
+                      static_cast<unsigned>(random()));
+        std::wstring staged = target + suffix;
+        THandle file(CreateFileW(staged.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!file) {
+            if (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS)
+                continue;
+            return nullptr;
+        }
+        auto staging = std::make_unique<TStaging>();
+        staging->staged = std::move(staged);
+        staging->target = target;
+        staging->schedule = [this](const std::wstring& from, const std::wstring& to) {
+            return ScheduleReplacement(from, to);
+        };
+        return std::make_unique<TWin32Output>(std::move(file), 0, extracted_, std::move(staging));
+    }
+    return nullptr;
+}
+
+bool TWin32ZipHost::ScheduleReplacement(const std::wstring& staged, const std::wstring& target) {
+    // The system keeps the scheduled moves in one registry value that each call reads and
+    // writes back: calls from several threads at once must not lose each other's.
+    const std::lock_guard<std::mutex> guard(scheduleLock_);
+    if (!MoveFileExW(staged.c_str(), target.c_str(),
+                     MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING))
+        return false;
+    ++staged_;
+    return true;
+}
+
 bool TWin32ZipHost::RemoveFile(const std::wstring& path) {
+    // The output of a file in use was written elsewhere and has been deleted already; the file
+    // in use is the old one, which stays.
+    if (lastStagedDiscarded && path == lastStagedTarget) {
+        lastStagedDiscarded = false;
+        return true;
+    }
     return DeleteFileW(path.c_str()) != 0;
 }
 
@@ -282,7 +391,10 @@ bool TWin32ZipHost::SetAttributes(const std::wstring& path, std::uint32_t attrib
     if (!isDirectory && (settable == 0 || settable == FILE_ATTRIBUTE_ARCHIVE) &&
         path == lastCreatedFile)
         return true;
-    return SetFileAttributesW(path.c_str(), settable ? settable : FILE_ATTRIBUTE_NORMAL) != 0;
+    // A file in use was written beside it: the attributes belong to what replaces it.
+    const std::wstring& file =
+        !isDirectory && !lastStagedFile.empty() && path == lastStagedTarget ? lastStagedFile : path;
+    return SetFileAttributesW(file.c_str(), settable ? settable : FILE_ATTRIBUTE_NORMAL) != 0;
 }
 
 void TWin32ZipHost::ClearReadOnly(const std::wstring& path) {

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
 
 class TWin32ZipHost final : public IZipHost {
@@ -42,12 +43,24 @@ public:
     // for a wrong CRC-32 never finishes).
     std::uint64_t BytesExtracted() const { return extracted_; }
 
+    // How many files were in use by another program and so were written beside their targets
+    // (as "<name>.~<random>"), each scheduled to replace its target at the next restart. Safe
+    // to read while files are extracted.
+    unsigned FilesStagedForRestart() const { return staged_; }
+
 private:
+    // Writes the replacement of `target`, which another program holds open, beside it.
+    std::unique_ptr<IZipOutput> CreateStagedOutput(const std::wstring& target);
+    // Schedules `staged` to replace `target` at the next restart and counts it.
+    bool ScheduleReplacement(const std::wstring& staged, const std::wstring& target);
+
     std::function<void()> pump_;
     unsigned threads_;
     bool pumped_ = false;
     unsigned long long lastPump_ = 0; // GetTickCount64 at the last pump
     std::atomic<std::uint64_t> extracted_{0};
+    std::atomic<unsigned> staged_{0};
+    std::mutex scheduleLock_;
     HANDLE archiveFile_ = nullptr; // not owned; see ReadArchiveFrom
     std::uint64_t archiveOffset_ = 0;
     std::uint64_t archiveSize_ = 0;

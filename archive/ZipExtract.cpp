@@ -222,7 +222,8 @@ bool TZipReader::ExtractFile(IZipInput& input, const TZipHeaderInfo& entry,
         host_.RemoveFile(path);
         return false;
     }
-    output->Finish(&entry.modified);
+    if (!output->Finish(&entry.modified))
+        return false; // the old file stays
     output.reset();
     if (RetainAttributes)
         host_.SetAttributes(path, entry.externalAttributes, false);

@@ -35,8 +35,9 @@ public:
     // Appends `length` bytes; false when they could not all be written (disk full).
     virtual bool Write(const void* data, std::size_t length) = 0;
     // Cuts the file to the bytes written, sets its last-write time from `modified` read as
-    // local time (when given), and closes it.
-    virtual void Finish(const TDosDateTime* modified) = 0;
+    // local time (when given), and closes it. False when the finished file cannot be put in
+    // its place (its output then leaves nothing behind and the old file stays).
+    virtual bool Finish(const TDosDateTime* modified) = 0;
 };
 
 class IZipHost {
@@ -51,7 +52,8 @@ public:
     // Creates the directory `path` with all missing parents; false when it cannot.
     virtual bool CreateDirectories(const std::wstring& path) = 0;
     // Creates or truncates the file `path`, sized to `declaredSize` where that helps; null
-    // when it cannot be created or opened for writing (read-only, in use, a directory).
+    // when it cannot be created or opened for writing (read-only, in use, a directory). A host
+    // may instead write a file in use elsewhere and put it in place later (see Finish).
     virtual std::unique_ptr<IZipOutput> CreateOutput(const std::wstring& path,
                                                      std::uint64_t declaredSize) = 0;
     // Deletes the file `path`; false when it cannot.

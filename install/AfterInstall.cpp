@@ -13,7 +13,8 @@ namespace {
 constexpr wchar_t kPublisher[] = L"Belmarro software";
 } // namespace
 
-void TFrmCommInst::DoAfterInstall() {
+bool TFrmCommInst::DoAfterInstall() {
+    bool complete = true;
     const std::wstring mainProgram = GetMainProgFullPath();
     const std::wstring uninstaller = FTargetDir + L"\\" + L"unin.exe";
 
@@ -26,7 +27,7 @@ void TFrmCommInst::DoAfterInstall() {
     // Silent runs leave the uninstaller too: the uninstall entry names it, and without it the
     // product could never be removed. Its bytes are those of the program that runs, read
     // through the handle held since start-up, never again by the program's name.
-    CopyProgramFileTo(uninstaller);
+    complete &= CopyProgramFileTo(uninstaller);
     if (!FbSilent)
         CreateProgramsShortcut(uninstaller, FProgramDirName, L"Uninstall");
 
@@ -49,16 +50,17 @@ void TFrmCommInst::DoAfterInstall() {
                            ComServerCommandLine(FTargetDir + L"\\" + FRegDllName, false));
     }
 
-    WriteUninstallEntry(FShortcutName, FShortcutName, mainProgram, FTargetDir, FVersion,
-                        kPublisher);
+    complete &= WriteUninstallEntry(FShortcutName, FShortcutName, mainProgram, FTargetDir, FVersion,
+                                    kPublisher);
     // For deployment tools: how to uninstall without a window, where, and how much (in KB,
     // rounded up, so that a small product does not show 0).
-    WriteUninstallDeploymentValues(FShortcutName, FTargetDir,
-                                   static_cast<DWORD>(std::min<unsigned long long>(
-                                       (FPayloadBytes + 1023) / 1024, 0xFFFFFFFFull)));
+    complete &= WriteUninstallDeploymentValues(FShortcutName, FTargetDir,
+                                               static_cast<DWORD>(std::min<unsigned long long>(
+                                                   (FPayloadBytes + 1023) / 1024, 0xFFFFFFFFull)));
 
     if (!FAfterInstBat1.empty())
         ShellOpenFile(FTargetDir + L"\\" + FAfterInstBat1);
     if (!FAfterInstBat2.empty())
         ShellOpenFile(FTargetDir + L"\\" + FAfterInstBat2);
+    return complete;
 }

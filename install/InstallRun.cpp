@@ -39,15 +39,27 @@ void CreateTargetDirectory(const std::wstring& path) {
 
 } // namespace
 
+namespace {
+bool pausesOn = true;
+} // namespace
+
+void SetProgressPauses(bool on) {
+    pausesOn = on;
+}
+
+void ProgressPause(unsigned ms) {
+    if (pausesOn && ms > 0)
+        Sleep(ms);
+}
+
 void StepProgress(TProgressBar& bar, int first, int last, unsigned stepPauseMs,
                   unsigned finalPauseMs) {
     for (int position = first; position <= last; ++position) {
         bar.SetPosition(position);
         Application->ProcessMessages();
-        Sleep(stepPauseMs);
+        ProgressPause(stepPauseMs);
     }
-    if (finalPauseMs > 0)
-        Sleep(finalPauseMs);
+    ProgressPause(finalPauseMs);
 }
 
 void TFrmCommInst::btnInstallClick(TObject*) {
@@ -89,17 +101,25 @@ void TFrmCommInst::btnInstallClick(TObject*) {
     TWin32ZipHost host([] { Application->ProcessMessages(); });
     if (embedded)
         host.ReadArchiveFrom(ProgramFile(), archiveOffset, archiveSize);
-    UnzipArchive(host, archivePath, FTargetDir, kArchivePassword);
+    const bool everyEntry = UnzipArchive(host, archivePath, FTargetDir, kArchivePassword);
     FPayloadBytes = host.BytesExtracted(); // the uninstall entry's size, for deployment tools
     FExitCode = exitcode::kFailure;
 
     StepProgress(*pbProgress, 31, 50, 5, 400);
-    DoAfterInstall();
+    const bool registered = DoAfterInstall();
     StepProgress(*pbProgress, 50, 70, 5, 300);
     StepProgress(*pbProgress, 70, 100, 5, 500);
 
     cnMain->SetActivePage(tbFinish);
-    FExitCode = exitcode::kSuccess;
+    // The pages are the same either way; only the exit code tells a deployment tool that an
+    // entry was skipped or a registration step failed, or that files in use are replaced at
+    // the next restart.
+    if (!everyEntry || !registered)
+        FExitCode = exitcode::kFailure;
+    else if (host.FilesStagedForRestart() > 0)
+        FExitCode = exitcode::kRestartRequired;
+    else
+        FExitCode = exitcode::kSuccess;
 }
 
 void TFrmCommInst::btnChangeInstallClick(TObject*) {

@@ -51,22 +51,6 @@ std::wstring KnownFolder(REFKNOWNFOLDERID id) {
     return result;
 }
 
-std::wstring ExpandedText(const std::wstring& text) {
-    std::wstring expanded(MAX_PATH, L'\0');
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        const DWORD needed = ExpandEnvironmentStringsW(text.c_str(), expanded.data(),
-                                                       static_cast<DWORD>(expanded.size()));
-        if (needed == 0)
-            return {};
-        if (needed <= expanded.size()) {
-            expanded.resize(needed - 1);
-            return expanded;
-        }
-        expanded.resize(needed);
-    }
-    return {};
-}
-
 // The string value `name` of `key`, environment variables expanded; "" when it is missing or
 // not a string.
 std::wstring ExpandedValue(HKEY key, const wchar_t* name) {
@@ -83,7 +67,7 @@ std::wstring ExpandedValue(HKEY key, const wchar_t* name) {
         return {};
     text.resize(std::min<std::size_t>(read / sizeof(wchar_t), text.size()));
     text.resize(wcsnlen(text.c_str(), text.size()));
-    return type == REG_EXPAND_SZ ? ExpandedText(text) : text;
+    return type == REG_EXPAND_SZ ? ExpandEnvironmentText(text) : text;
 }
 
 // The profile list in the native registry view: a 32-bit process on 64-bit Windows reads the

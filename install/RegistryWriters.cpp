@@ -68,18 +68,18 @@ LONG RegCreateKeyView(BYTE view, HKEY root, LPCWSTR subKey, DWORD reserved, LPWS
                            disposition);
 }
 
-void RegWriteString(HKEY key, const std::wstring& name, const std::wstring& text) {
+bool RegWriteString(HKEY key, const std::wstring& name, const std::wstring& text) {
     const LONG result = SetString(key, name, text);
     if (result != ERROR_SUCCESS)
         ShowErrorCode(static_cast<int>(result));
+    return result == ERROR_SUCCESS;
 }
 
-void RegWriteStringIfSet(HKEY key, const std::wstring& name, const std::wstring& text) {
-    if (!text.empty())
-        RegWriteString(key, name, text);
+bool RegWriteStringIfSet(HKEY key, const std::wstring& name, const std::wstring& text) {
+    return text.empty() || RegWriteString(key, name, text);
 }
 
-void WriteUninstallEntry(const std::wstring& entryName, const std::wstring& displayName,
+bool WriteUninstallEntry(const std::wstring& entryName, const std::wstring& displayName,
                          const std::wstring& iconPath, const std::wstring& installDir,
                          const std::wstring& version, const std::wstring& publisher) {
     const std::wstring keyPath = kUninstallKey + entryName + L"_is1";
@@ -89,30 +89,32 @@ void WriteUninstallEntry(const std::wstring& entryName, const std::wstring& disp
                          REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &raw, nullptr);
     if (result != ERROR_SUCCESS) {
         ShowErrorCode(static_cast<int>(result));
-        return;
+        return false;
     }
     const TRegKey key(raw);
-    RegWriteString(key.Get(), L"DisplayName", displayName);
-    RegWriteStringIfSet(key.Get(), L"DisplayIcon", L"\"" + iconPath + L"\"");
-    RegWriteString(key.Get(), L"UninstallString", installDir + L"\\unin.exe");
-    RegWriteStringIfSet(key.Get(), L"DisplayVersion", version);
-    RegWriteStringIfSet(key.Get(), L"Publisher", publisher);
+    bool written = RegWriteString(key.Get(), L"DisplayName", displayName);
+    written &= RegWriteStringIfSet(key.Get(), L"DisplayIcon", L"\"" + iconPath + L"\"");
+    written &= RegWriteString(key.Get(), L"UninstallString", installDir + L"\\unin.exe");
+    written &= RegWriteStringIfSet(key.Get(), L"DisplayVersion", version);
+    written &= RegWriteStringIfSet(key.Get(), L"Publisher", publisher);
+    return written;
 }
 
-void WriteUninstallDeploymentValues(const std::wstring& entryName, const std::wstring& installDir,
+bool WriteUninstallDeploymentValues(const std::wstring& entryName, const std::wstring& installDir,
                                     DWORD sizeKB) {
     const std::wstring keyPath = kUninstallKey + entryName + L"_is1";
     HKEY raw = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_SET_VALUE, &raw) != ERROR_SUCCESS)
-        return;
+        return false;
     const TRegKey key(raw);
-    RegWriteString(key.Get(), L"QuietUninstallString",
-                   L"\"" + installDir + L"\\unin.exe\" /silent");
-    RegWriteString(key.Get(), L"InstallLocation", installDir);
+    bool written = RegWriteString(key.Get(), L"QuietUninstallString",
+                                  L"\"" + installDir + L"\\unin.exe\" /silent");
+    written &= RegWriteString(key.Get(), L"InstallLocation", installDir);
     const LONG result = RegSetValueExW(key.Get(), L"EstimatedSize", 0, REG_DWORD,
                                        reinterpret_cast<const BYTE*>(&sizeKB), sizeof sizeKB);
     if (result != ERROR_SUCCESS)
         ShowErrorCode(static_cast<int>(result));
+    return written && result == ERROR_SUCCESS;
 }
 
 bool RemoveUninstallEntry(const std::wstring& entryName, const std::wstring& uninstallerPath) {

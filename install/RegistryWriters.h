@@ -15,17 +15,18 @@ LONG RegCreateKeyView(BYTE view, HKEY root, LPCWSTR subKey, DWORD reserved, LPWS
                       LPDWORD disposition);
 
 // Stores `text` as the REG_SZ value `name` of `key` ("" is the default value), 2 x length + 2
-// bytes; a failure is shown with ShowErrorCode and not returned.
-void RegWriteString(HKEY key, const std::wstring& name, const std::wstring& text);
+// bytes; a failure is shown with ShowErrorCode. True when the value was written.
+bool RegWriteString(HKEY key, const std::wstring& name, const std::wstring& text);
 
-// RegWriteString when `text` is not empty; otherwise the value is left as it is.
-void RegWriteStringIfSet(HKEY key, const std::wstring& name, const std::wstring& text);
+// RegWriteString when `text` is not empty (then its result); otherwise the value is left as
+// it is (true).
+bool RegWriteStringIfSet(HKEY key, const std::wstring& name, const std::wstring& text);
 
 // Writes HKLM "Software\Microsoft\Windows\CurrentVersion\Uninstall\<entryName>_is1" (the
 // 32-bit view): DisplayName, DisplayIcon (the quoted icon path), UninstallString (installDir
 // "\unin.exe", unquoted), and DisplayVersion and Publisher when not empty. Each failure shows
-// its code and the rest is still attempted.
-void WriteUninstallEntry(const std::wstring& entryName, const std::wstring& displayName,
+// its code and the rest is still attempted. True when the key and every value were written.
+bool WriteUninstallEntry(const std::wstring& entryName, const std::wstring& displayName,
                          const std::wstring& iconPath, const std::wstring& installDir,
                          const std::wstring& version, const std::wstring& publisher);
 
@@ -33,8 +34,8 @@ void WriteUninstallEntry(const std::wstring& entryName, const std::wstring& disp
 // wrote for `entryName`: "QuietUninstallString" (the quoted installDir "\unin.exe" and
 // " /silent"), "InstallLocation" (installDir) and "EstimatedSize" (REG_DWORD, `sizeKB`). A key
 // that cannot be opened writes nothing (WriteUninstallEntry has reported it); each value that
-// cannot be written shows its code.
-void WriteUninstallDeploymentValues(const std::wstring& entryName, const std::wstring& installDir,
+// cannot be written shows its code. True when every value was written.
+bool WriteUninstallDeploymentValues(const std::wstring& entryName, const std::wstring& installDir,
                                     DWORD sizeKB);
 
 // Deletes the uninstall entry of `entryName` (the key WriteUninstallEntry writes) when its

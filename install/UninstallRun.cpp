@@ -95,7 +95,7 @@ void TFrmCommInst::btnUninstallClick(TObject*) {
     FTargetDir = WithoutTrailingSeparator(GetExeDir());
     cnMain->SetActivePage(tbUninProcess);
 
-    Sleep(200);
+    ProgressPause(200);
     StepProgress(*pbUninstall, 0, 30, 3, 200);
     DoUninstall();
     StepProgress(*pbUninstall, 31, 80, 3, 200);
@@ -107,6 +107,9 @@ void TFrmCommInst::btnUninstallClick(TObject*) {
 void TFrmCommInst::DoUninstall() {
     FExitCode = exitcode::kFailure;
     bool complete = true;
+    // Files that other programs hold open, and folders left holding only them, which the
+    // system deletes at the next restart.
+    unsigned scheduled = 0;
     const std::wstring mainProgram = GetMainProgFullPath();
     const std::wstring uninstaller = GetExeDir() + GetExeFileName();
 
@@ -127,22 +130,31 @@ void TFrmCommInst::DoUninstall() {
     // A protected data folder is a fault of the settings that the uninstaller neutralises: it
     // does not make the run fail. A protected installation folder does: none of the product's
     // files have been removed.
+    // What is left behind counts against the run, unless the walk scheduled it for the
+    // restart; then it is the walk's word on what it could not do that counts.
     if (!FConfigPathForUinstall.empty() && DirectoryExists(FConfigPathForUinstall) &&
         !IsProtectedSystemFolder(FConfigPathForUinstall)) {
-        ClearDirectory(FConfigPathForUinstall);
-        if (!LeftEntries(FConfigPathForUinstall, L"").empty())
+        unsigned here = 0;
+        const bool cleared = ClearDirectory(FConfigPathForUinstall, &here);
+        if (here == 0 ? !LeftEntries(FConfigPathForUinstall, L"").empty() : !cleared)
             complete = false;
+        scheduled += here;
     }
     if (IsProtectedSystemFolder(FTargetDir)) {
         complete = false;
     } else {
-        ClearDirectory(FTargetDir);
+        // The running uninstaller is held open by itself: the script deletes it, not the
+        // restart.
+        const bool ownFolder = SamePath(WithoutTrailingSeparator(GetExeDir()), FTargetDir);
+        const std::wstring ownName = ownFolder ? GetExeFileName() : L"";
+        unsigned here = 0;
+        const bool cleared = ClearDirectory(FTargetDir, &here, ownName);
         // Fails while the uninstaller runs from it, as it normally does; ignored.
         RemoveDirectoryW(FTargetDir.c_str());
-        const bool ownFolder = SamePath(WithoutTrailingSeparator(GetExeDir()), FTargetDir);
-        if (DirectoryExists(FTargetDir) &&
-            !LeftEntries(FTargetDir, ownFolder ? GetExeFileName() : L"").empty())
+        if (here == 0 ? DirectoryExists(FTargetDir) && !LeftEntries(FTargetDir, ownName).empty()
+                      : !cleared)
             complete = false;
+        scheduled += here;
     }
 
     // The registration, once the files are gone: nothing may point at deleted files.
@@ -159,7 +171,10 @@ void TFrmCommInst::DoUninstall() {
     if (!FProtocalRootKeyName.empty() && !RemoveUrlProtocol(FProtocalRootKeyName, mainProgram))
         complete = false;
 
-    FExitCode = complete ? exitcode::kSuccess : exitcode::kFailure;
+    if (!complete)
+        FExitCode = exitcode::kFailure;
+    else
+        FExitCode = scheduled > 0 ? exitcode::kRestartRequired : exitcode::kSuccess;
 }
 
 void TFrmCommInst::btnUninExitClick(TObject*) {

@@ -1,6 +1,10 @@
 #include "install/UntMain.h"
 
+#include "install/Arguments.h"
 #include "install/ExitCodes.h"
+#include "install/ProtectedFolders.h"
+#include "install/SingleInstance.h"
+#include "install/StepProgress.h"
 #include "sys/Error.h"
 #include "sys/MessageTitle.h"
 #include "sys/MyCommonFuns.h"
@@ -8,18 +12,28 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <vector>
+
 TFrmCommInst* FrmCommInst = nullptr;
 
 namespace {
 
-// The first command-line argument, parsed by the system's rules; "" when there is none.
-std::wstring FirstArgument() {
+// The command-line arguments after the program's name, split by the system's rules.
+std::vector<std::wstring> CommandLineArguments() {
     int count = 0;
     LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::wstring first = args && count > 1 ? std::wstring(args[1]) : std::wstring();
+    std::vector<std::wstring> arguments;
+    for (int i = 1; args && i < count; ++i)
+        arguments.emplace_back(args[i]);
     if (args)
         LocalFree(args);
-    return first;
+    return arguments;
+}
+
+std::wstring WithoutTrailingSeparators(std::wstring path) {
+    while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/'))
+        path.pop_back();
+    return path;
 }
 
 // Creates the directory with every missing parent; the outcome is the caller's to ignore.
@@ -40,11 +54,15 @@ TFrmCommInst::TFrmCommInst(TComponent* owner)
     btnUninExit->OnClick = [this](TObject* sender) { btnUninExitClick(sender); };
     tmrHiddenAutoInst->OnTimer = [this](TObject* sender) { tmrHiddenAutoInstTimer(sender); };
     FrmCommInst = this;
-    // As for any creation handler, an error is reported and the window still comes up.
+    // Start-up never goes on without what it needs: an error anywhere in it (settings that
+    // cannot be read, a picture the window cannot take) is reported in one message, where
+    // messages are shown, and the program ends as with unusable settings. A silent run must
+    // never be left waiting for a timer that start-up did not get to switch on.
     try {
         FormCreate(this);
     } catch (...) {
         HandleToolkitException();
+        EndStartup(false);
     }
 }
 
@@ -53,6 +71,21 @@ void TFrmCommInst::EndStartup(bool showMainForm) {
     if (!showMainForm)
         Application->ShowMainForm = false;
     Application->Terminate();
+}
+
+bool TFrmCommInst::TakeProductLock() {
+    bool refused = false;
+    FProductLock = TakeProductMutex(ProductMutexName(FShortcutName), refused);
+    if (FProductLock || refused)
+        return true;
+    // Another setup.exe or unin.exe for this product runs: its window comes to the front, and
+    // this one ends without a word.
+    if (!FbSilent)
+        BringOtherRunToFront(FTitle);
+    FExitCode = exitcode::kAlreadyRunning;
+    Application->ShowMainForm = false;
+    Application->Terminate();
+    return false;
 }
 
 bool TFrmCommInst::LoadSettings() {
@@ -86,8 +119,9 @@ void TFrmCommInst::FormCreate(TObject*) {
     imgUp->OnMouseDown = toggle;
     SetClientHeight(400);
 
+    const TArguments arguments = ParseArguments(CommandLineArguments());
     FbSilent = false;
-    if (FirstArgument() == L"/silent") {
+    if (arguments.Silent) {
         FbSilent = true;
         Application->ShowMainForm = false;
         // Under a deployment service nobody can answer a message box, and one would hang the
@@ -97,7 +131,10 @@ void TFrmCommInst::FormCreate(TObject*) {
             SetMessageBoxesSuppressed(true);
         }
         // The silent-install timer is switched on only once start-up has gone through, so
-        // that it can never fire inside one of start-up's message boxes.
+        // that it can never fire inside one of start-up's message boxes. Nobody watches a
+        // silent run: it starts at the timer's first chance and takes no pauses.
+        tmrHiddenAutoInst->SetInterval(1);
+        SetProgressPauses(false);
     }
 
     if (ResourceExists(L"bgpic", L"file"))
@@ -115,7 +152,7 @@ void TFrmCommInst::FormCreate(TObject*) {
         for (TTextImageButton* b : bigButtons)
             LoadPngResourceToPicture(b->BitmapDown(), L"btninst03", L"file");
 
-    if (!LoadSettings())
+    if (!LoadSettings() || !TakeProductLock())
         return;
 
     if (!IsUninstallRole()) {
@@ -125,7 +162,20 @@ void TFrmCommInst::FormCreate(TObject*) {
             return;
         }
         cnMain->SetActivePage(tbInstall);
-        edtPath->SetText(GetProgramFilesDir() + L"\\" + FProgramDirName);
+        std::wstring target = GetProgramFilesDir() + L"\\" + FProgramDirName;
+        // "/dir=": the installation folder itself. One that is not absolute, or that the
+        // uninstaller would refuse to empty, is refused before anything is written: a silent
+        // run ends (1639), an interactive one keeps the default in the path box.
+        if (arguments.Dir) {
+            if (IsUsableDirArgument(*arguments.Dir) && !IsProtectedSystemFolder(*arguments.Dir)) {
+                target = WithoutTrailingSeparators(*arguments.Dir);
+            } else if (FbSilent) {
+                FExitCode = exitcode::kInvalidCommandLine;
+                Application->Terminate();
+                return;
+            }
+        }
+        edtPath->SetText(target);
         CreateDirectoryTree(edtPath->Text());
     } else {
         cnMain->SetActivePage(tbUninstall);

@@ -4,6 +4,7 @@
 
 #include "install/InstallerSettings.h"
 #include "ui/MainLayout.h"
+#include "sys/Win32Handle.h"
 #include "ui/Obj_CommLangForm.h"
 
 #include <string>
@@ -30,7 +31,8 @@ public:
     void btnChangeInstallClick(TObject* sender);
     // Turns the extracted tree into an installed product: shortcuts, uninstaller, settings
     // copy, credentials file, URL protocol, COM server, uninstall entry, post-install scripts.
-    void DoAfterInstall();
+    // False when the uninstaller or the uninstall entry could not be written.
+    bool DoAfterInstall();
     // The finish button: starts the main program and opens the web page (not in silent
     // mode), then closes the window.
     void btnExitClick(TObject* sender);
@@ -72,11 +74,15 @@ public:
 
 private:
     int FExitCode;
+    // The product's mutex, held for the program's whole life (see SingleInstance.h).
+    THandle FProductLock;
 
     // Reads and applies the settings; false when start-up has ended (after its message).
     bool LoadSettings();
     // Ends start-up: the message loop stops as soon as it starts.
     void EndStartup(bool showMainForm);
+    // Takes the product's mutex; false, with start-up ended (1618), when another run holds it.
+    bool TakeProductLock();
     // True when the executable is named "unin.exe" (exactly): the uninstall role.
     bool IsUninstallRole() const;
 };

@@ -39,6 +39,16 @@ public:
     // a link itself (never what it points to) or an empty directory. False when it cannot.
     // Nothing else may be asked of the entry afterwards.
     virtual bool Remove() = 0;
+    // For a directory: has the system remove its entry `name` at the next restart, when that
+    // entry could not be opened or removed now because another program holds it open (a
+    // sharing violation; not a lack of rights). `evenIfNotInUse` schedules it regardless: a
+    // directory left holding only entries so scheduled. False when nothing was scheduled; a
+    // host whose system cannot do this never schedules.
+    virtual bool RemoveChildAtRestart(const std::wstring& name, bool evenIfNotInUse) {
+        (void)name;
+        (void)evenIfNotInUse;
+        return false;
+    }
 };
 
 // Why a top folder could not be opened: the system's error code and its text.
@@ -56,19 +66,26 @@ public:
     virtual std::unique_ptr<IDirEntry> OpenTop(const std::wstring& path, TDirOpenError& error) = 0;
 };
 
+// In all three below, an entry that another program holds open is scheduled for removal at
+// the next restart (see IDirEntry::RemoveChildAtRestart), and so is a directory left holding
+// only such entries; each one scheduled adds 1 to `*scheduled` (when given) and counts as
+// removed.
+
 // Deletes everything inside the directory `path`, and `path` itself when it was empty. When
 // `path` is a link, removes the link and returns whether it went. Single failures inside are
 // not reported; false only when the listing cannot be started. Throws EInOutError (with the
 // host's code) when `path` cannot be opened as a directory.
-bool WalkDeleteTree(IDirHost& host, const std::wstring& path);
+bool WalkDeleteTree(IDirHost& host, const std::wstring& path, unsigned* scheduled = nullptr);
 
 // Deletes the directory `path` with everything in it; a link is removed as a link. Returns
 // WalkDeleteTree's result, or the link's removal; false when `path` cannot be opened as a
 // directory.
-bool WalkDeleteDirectory(IDirHost& host, const std::wstring& path);
+bool WalkDeleteDirectory(IDirHost& host, const std::wstring& path, unsigned* scheduled = nullptr);
 
 // Deletes every entry of the directory `path` whose name does not begin with ".", at any
-// depth below it everything; keeps `path`. True when every entry went (also when `path` is
-// missing or cannot be opened); false when anything could not be deleted, and when `path`
-// is a link, which is left as it is with its target untouched.
-bool WalkClearDirectory(IDirHost& host, const std::wstring& path);
+// depth below it everything; keeps `path`, and its entry `keepName` when given (compared
+// without regard to case: the running uninstaller's own file). True when every entry went
+// (also when `path` is missing or cannot be opened); false when anything could not be
+// deleted, and when `path` is a link, which is left as it is with its target untouched.
+bool WalkClearDirectory(IDirHost& host, const std::wstring& path, unsigned* scheduled = nullptr,
+                        const std::wstring& keepName = {});

@@ -26,6 +26,12 @@ std::wstring CurrentShellFolder(int csidl) {
     return path;
 }
 
+struct TCoTaskMemFree {
+    void operator()(ITEMIDLIST* p) const noexcept { CoTaskMemFree(p); }
+};
+
+} // namespace
+
 std::wstring ExpandEnvironmentText(const std::wstring& text) {
     std::wstring expanded(MAX_PATH, L'\0');
     for (int attempt = 0; attempt < 4; ++attempt) {
@@ -41,12 +47,6 @@ std::wstring ExpandEnvironmentText(const std::wstring& text) {
     }
     return {};
 }
-
-struct TCoTaskMemFree {
-    void operator()(ITEMIDLIST* p) const noexcept { CoTaskMemFree(p); }
-};
-
-} // namespace
 
 std::wstring ModuleFileName(HMODULE module) {
     std::wstring path(MAX_PATH, L'\0');

@@ -93,6 +93,10 @@ std::wstring GetSpecialFolder(int csidl);
 // literal text when the variable is undefined), else the Program Files special folder.
 std::wstring GetProgramFilesDir();
 
+// `text` with its %variables% expanded from this process's environment (an undefined one stays
+// as it is); "" when the system cannot expand it.
+std::wstring ExpandEnvironmentText(const std::wstring& text);
+
 // True on 64-bit Windows with an x64 or Itanium processor: always in a 64-bit build, else when
 // RunsUnderWow64OnX64(); false on 32-bit and ARM64 Windows and on any failure.
 bool Is64BitWindows();
@@ -134,24 +138,29 @@ bool ForceDeleteFile(const std::wstring& path);
 
 // The three below walk the tree by handles (see DirWalk.h and Win32DirHost.h), never through
 // the current directory: a link met anywhere, also one put in place of a folder during the
-// walk, is removed as a link and never followed, and its target is left alone.
+// walk, is removed as a link and never followed, and its target is left alone. A file that
+// another program holds open (a sharing violation, not a lack of rights) is scheduled for
+// deletion at the next restart, and so is a folder left holding only such files: each adds 1
+// to `*scheduled` (when given) and counts as deleted.
 
 // For an existing directory: deletes its contents with DeleteDirTree, then the directory
 // itself (failure ignored), and returns DeleteDirTree's result; false when `path` is not an
 // existing directory that can be opened. A directory link is removed as a link.
-bool DeleteDirectory(const std::wstring& path);
+bool DeleteDirectory(const std::wstring& path, unsigned* scheduled = nullptr);
 
 // Deletes everything inside the absolute directory `path`, and `path` itself when it was
 // empty; when `path` is a link, removes the link and returns whether it went. Single failures
 // are not reported; false only when the listing cannot be started. Throws EInOutError when
 // `path` cannot be opened as a directory (missing, not a directory, no access).
-bool DeleteDirTree(const std::wstring& path);
+bool DeleteDirTree(const std::wstring& path, unsigned* scheduled = nullptr);
 
 // Deletes every entry of the absolute directory `path` whose name does not begin with "."
-// (below it, everything), keeping the directory; true when every attempted deletion at any
-// depth succeeded (also when `path` is missing or cannot be opened). A `path` that is itself
-// a link is not emptied: it is left as it is, target untouched, and the result is false.
-bool ClearDirectory(const std::wstring& path);
+// (below it, everything), keeping the directory and its entry `keepName` when given (compared
+// without regard to case); true when every attempted deletion at any depth succeeded (also
+// when `path` is missing or cannot be opened). A `path` that is itself a link is not emptied:
+// it is left as it is, target untouched, and the result is false.
+bool ClearDirectory(const std::wstring& path, unsigned* scheduled = nullptr,
+                    const std::wstring& keepName = {});
 
 // ---- Processes -----------------------------------------------------------------------------
 

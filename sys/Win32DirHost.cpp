@@ -123,6 +123,28 @@ public:
         return marked;
     }
 
+    bool RemoveChildAtRestart(const std::wstring& name, bool evenIfNotInUse) override {
+        if (Kind() != TDirEntryKind::Directory)
+            return false;
+        const std::wstring path = JoinPath(path_, name);
+        if (!evenIfNotInUse) {
+            // Whether someone else holds it: an open for deleting, sharing all we can, meets
+            // a sharing violation only then (and a lack of rights as such).
+            const THandle probe(CreateFileW(
+                path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                nullptr));
+            if (probe)
+                return false;
+            const DWORD code = GetLastError();
+            if (code != ERROR_SHARING_VIOLATION && code != ERROR_LOCK_VIOLATION)
+                return false;
+        }
+        // Its folder is held open against renaming while the walk is inside it, so the name
+        // still means the entry that was found in use.
+        return MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+    }
+
 private:
     std::wstring path_;
     THandle handle_;

@@ -5,7 +5,8 @@
 // without FILE_SHARE_DELETE while the walk is inside them, so that no folder on the path of
 // a later open can be renamed or swapped for a link meanwhile. Entries are deleted through
 // their handles (delete disposition), after read-only, hidden and system attributes are
-// cleared.
+// cleared. An entry held open by another program is scheduled for deletion at the next
+// restart (MoveFileExW with MOVEFILE_DELAY_UNTIL_REBOOT).
 
 #include "sys/DirWalk.h"
 

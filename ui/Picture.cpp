@@ -1,4 +1,5 @@
 #include "ui/Picture.h"
+#include "sys/PictureLimits.h"
 
 #include "sys/Error.h"
 
@@ -129,7 +130,7 @@ void TPicture::LoadPngFromMemory(const void* data, std::size_t size) {
     UINT width = 0, height = 0;
     g.getWidth(bitmap, &width);
     g.getHeight(bitmap, &height);
-    if (width == 0 || height == 0 || width > 16384 || height > 16384)
+    if (width == 0 || height == 0 || width > kMaxPictureSide || height > kMaxPictureSide)
         throw EInstallerError(L"Invalid picture data");
 
     auto image = MakeImage(static_cast<int>(width), static_cast<int>(height));

@@ -262,8 +262,8 @@ e2e_click() { # X Y
 
 # Starts the setup.exe at PATH and waits until its window shows the install page and has
 # painted; sets setup_pid and the window's origin.
-e2e_open_setup() { # PATH
-    e2e_start "$1"
+e2e_open_setup() { # PATH [ARGS...]
+    e2e_start "$@"
     setup_pid=$E2E_LAST_PID
     e2e_window_origin setup.exe
     e2e_wait_for_page setup.exe 0

@@ -36,6 +36,9 @@ check_installed silent
 
 e2e_step "ConfigPathForUinstall \"%appdata%\": the roaming folder keeps its files"
 product_setup '%appdata%'
+# Wine marks a file whose name begins with "." hidden, and the installer does not replace a
+# hidden file (that entry alone would make the reinstallation end with 1603).
+rm -f "$target/.payload-dot"
 assert_eq 0 "$(e2e_exit_code "$dist/setup.exe" /silent)" "exit code of the reinstallation"
 mkdir -p "$appdata/Other Vendor"
 echo other >"$appdata/Other Vendor/settings.ini"

@@ -1,4 +1,5 @@
 #include "tools/packer/PngCheck.h"
+#include "sys/PictureLimits.h"
 
 #include <zlib.h>
 
@@ -144,6 +145,9 @@ TPngCheck CheckPng(std::string_view bytes) {
             if (result.Width == 0 || result.Height == 0 || bits == 0 || data[10] != 0 ||
                 data[11] != 0 || data[12] > 1)
                 return Invalid("its IHDR holds an invalid size or format");
+            if (result.Width > kMaxPictureSide || result.Height > kMaxPictureSide)
+                return Invalid("it is larger than " + std::to_string(kMaxPictureSide) +
+                               " pixels on a side, which the installer's window cannot take");
             if (std::uint64_t{result.Width} * result.Height > kMaxPixels)
                 return Invalid("it is too large for a picture of the installer");
             continue;

@@ -36,7 +36,10 @@ public:
         file_.Size += length;
         return true;
     }
-    void Finish(const TDosDateTime*) override { file_.Finished = true; }
+    bool Finish(const TDosDateTime*) override {
+        file_.Finished = true;
+        return true;
+    }
 
 private:
     TVerifiedFile& file_;

@@ -130,9 +130,12 @@ TEST(DirWalkTest, TopFolderThatIsALinkIsNeverEmptied) {
         bool result;
         bool linkKept;
     } cases[] = {
-        {"clear", WalkClearDirectory, false, true},
-        {"delete tree", WalkDeleteTree, true, false},
-        {"delete directory", WalkDeleteDirectory, true, false},
+        {"clear", [](IDirHost& h, const std::wstring& p) { return WalkClearDirectory(h, p); },
+         false, true},
+        {"delete tree", [](IDirHost& h, const std::wstring& p) { return WalkDeleteTree(h, p); },
+         true, false},
+        {"delete directory",
+         [](IDirHost& h, const std::wstring& p) { return WalkDeleteDirectory(h, p); }, true, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.operation);

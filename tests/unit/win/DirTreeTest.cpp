@@ -4,6 +4,7 @@
 #include "sys/Error.h"
 #include "sys/Win32DirHost.h"
 #include "sys/Win32Handle.h"
+#include "PendingRenames.h"
 #include "SysTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -62,6 +63,8 @@ bool MakeDirectoryLink(const std::wstring& link, const std::wstring& target) {
 class THookedWin32Host final : public IDirHost {
 public:
     std::function<void(const std::wstring& path)> afterList;
+    // Entries (by path) whose removal fails as if the rights to delete them were missing.
+    std::vector<std::wstring> refuseRemoval;
 
     std::unique_ptr<IDirEntry> OpenTop(const std::wstring& path, TDirOpenError& error) override {
         std::unique_ptr<IDirEntry> top = inner_.OpenTop(path, error);
@@ -85,7 +88,15 @@ private:
             return child ? std::make_unique<TEntry>(host_, std::move(child), path_ + L"\\" + name)
                          : nullptr;
         }
-        bool Remove() override { return inner_->Remove(); }
+        bool Remove() override {
+            for (const std::wstring& refused : host_.refuseRemoval)
+                if (refused == path_)
+                    return false;
+            return inner_->Remove();
+        }
+        bool RemoveChildAtRestart(const std::wstring& name, bool evenIfNotInUse) override {
+            return inner_->RemoveChildAtRestart(name, evenIfNotInUse);
+        }
 
     private:
         THookedWin32Host& host_;
@@ -98,34 +109,92 @@ private:
 
 } // namespace
 
-TEST(DirTreeTest, ClearDirectoryKeepsDotEntriesAndLockedFiles) {
+// Files that other programs hold open cannot go now: each is scheduled for deletion at the
+// next restart, after it the folder left holding only it, and neither counts as a failure.
+// The uninstaller's own file (`keepName`) is neither deleted nor scheduled.
+TEST(DirTreeTest, ClearDirectoryKeepsDotEntriesAndSchedulesFilesInUse) {
     TScratchFolder scratch;
+    const systest::TPendingRenamesCleanup cleanup(scratch.Path());
     const std::wstring root = scratch / L"target";
     MakeTree(root);
     MakeFile(root + L"\\locked.bin");
+    MakeFile(root + L"\\unin.exe");
+    MakeDir(root + L"\\busy");
+    MakeFile(root + L"\\busy\\free.txt");
+    MakeFile(root + L"\\busy\\held.dll");
     ASSERT_TRUE(SetCurrentDirectoryW(scratch.Path().c_str()));
     const std::wstring before = systest::CurrentDir();
     {
-        // Held open without sharing, as the running uninstaller holds its own file.
-        const THandle lock(CreateFileW((root + L"\\locked.bin").c_str(), GENERIC_READ, 0, nullptr,
-                                       OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(lock);
-        EXPECT_FALSE(ClearDirectory(root));
+        // Held open without sharing, as a running program holds its own files.
+        auto hold = [](const std::wstring& path) {
+            return THandle(
+                CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        };
+        const THandle locked = hold(root + L"\\locked.bin");
+        const THandle held = hold(root + L"\\busy\\held.dll");
+        const THandle own = hold(root + L"\\unin.exe");
+        ASSERT_TRUE(locked && held && own);
+        unsigned scheduled = 0;
+        EXPECT_TRUE(ClearDirectory(root, &scheduled, L"UNIN.EXE"));
+        EXPECT_EQ(scheduled, 3u);
         EXPECT_EQ(systest::CurrentDir(), before);
 
-        for (const wchar_t* kept :
-             {L"", L"\\.keep", L"\\.config", L"\\.config\\inner.txt", L"\\locked.bin"})
+        for (const wchar_t* kept : {L"", L"\\.keep", L"\\.config", L"\\.config\\inner.txt",
+                                    L"\\locked.bin", L"\\unin.exe", L"\\busy\\held.dll"})
             EXPECT_TRUE(PathExists(root + kept)) << kept;
-        for (const wchar_t* gone :
-             {L"\\app.exe", L"\\readonly.dll", L"\\hidden.dat", L"\\empty", L"\\sub"})
+        for (const wchar_t* gone : {L"\\app.exe", L"\\readonly.dll", L"\\hidden.dat", L"\\empty",
+                                    L"\\sub", L"\\busy\\free.txt"})
             EXPECT_FALSE(PathExists(root + gone)) << gone;
+
+        // Deletions (no target), the file before its folder; nothing for the kept file.
+        std::vector<std::wstring> sources;
+        for (const systest::TPendingRename& pair : systest::PendingRenamesUnder(scratch.Path())) {
+            EXPECT_TRUE(pair.second.empty());
+            sources.push_back(pair.first);
+        }
+        auto position = [&](const std::wstring& path) {
+            for (std::size_t i = 0; i < sources.size(); ++i)
+                if (CompareStringOrdinal(sources[i].c_str(), -1, (L"\\??\\" + path).c_str(), -1,
+                                         TRUE) == CSTR_EQUAL)
+                    return static_cast<int>(i);
+            return -1;
+        };
+        ASSERT_EQ(sources.size(), 3u);
+        EXPECT_GE(position(root + L"\\locked.bin"), 0);
+        EXPECT_GE(position(root + L"\\busy\\held.dll"), 0);
+        EXPECT_GT(position(root + L"\\busy"), position(root + L"\\busy\\held.dll"));
     }
-    // Once the lock is gone a second pass succeeds and still keeps the dot entries.
-    EXPECT_TRUE(ClearDirectory(root));
+    systest::ForgetPendingRenamesUnder(scratch.Path());
+    // Once the files are let go a second pass deletes them and still keeps the dot entries.
+    unsigned scheduled = 0;
+    EXPECT_TRUE(ClearDirectory(root, &scheduled));
+    EXPECT_EQ(scheduled, 0u);
     EXPECT_FALSE(PathExists(root + L"\\locked.bin"));
+    EXPECT_FALSE(PathExists(root + L"\\busy"));
     EXPECT_TRUE(PathExists(root + L"\\.keep"));
     EXPECT_TRUE(PathExists(root + L"\\.config\\inner.txt"));
+    EXPECT_TRUE(systest::PendingRenamesUnder(scratch.Path()).empty());
     EXPECT_EQ(systest::CurrentDir(), before);
+}
+
+// A file the walk may not delete for want of rights is not in use: it stays a failure and
+// nothing is scheduled, in the folder emptied and in the one deleted alike.
+TEST(DirTreeTest, AFileThatCannotBeDeletedButIsNotInUseIsAFailure) {
+    TScratchFolder scratch;
+    const systest::TPendingRenamesCleanup cleanup(scratch.Path());
+    const std::wstring root = scratch / L"target";
+    MakeDir(root);
+    MakeFile(root + L"\\denied.dll");
+    MakeDir(root + L"\\sub");
+    MakeFile(root + L"\\sub\\denied.txt");
+    THookedWin32Host host;
+    host.refuseRemoval = {root + L"\\denied.dll", root + L"\\sub\\denied.txt"};
+    unsigned scheduled = 0;
+    EXPECT_FALSE(WalkClearDirectory(host, root, &scheduled));
+    EXPECT_EQ(scheduled, 0u);
+    EXPECT_TRUE(PathExists(root + L"\\denied.dll"));
+    EXPECT_TRUE(PathExists(root + L"\\sub\\denied.txt"));
+    EXPECT_TRUE(systest::PendingRenamesUnder(scratch.Path()).empty());
 }
 
 TEST(DirTreeTest, ClearDirectoryOfMissingOrEmptyDirectoryIsTrue) {
@@ -203,10 +272,12 @@ TEST(DirTreeTest, WalkThatCannotEnterRaisesInOutError) {
     EXPECT_EQ(systest::CurrentDir(), before);
 }
 
-// A file held open against deletion is reported from any depth, and the folders holding it
-// stay; read-only folders go like read-only files.
-TEST(DirTreeTest, ClearDirectoryReportsWhatItLeavesAtAnyDepth) {
+// A file held open against deletion (here one that shares reading, which the walk can open
+// but not delete) is scheduled from any depth, and so are the folders left holding it, inner
+// ones first; read-only folders go like read-only files.
+TEST(DirTreeTest, ClearDirectorySchedulesWhatItLeavesAtAnyDepth) {
     TScratchFolder scratch;
+    const systest::TPendingRenamesCleanup cleanup(scratch.Path());
     const std::wstring root = scratch / L"target";
     MakeDir(root);
     MakeDir(root + L"\\sub");
@@ -222,11 +293,20 @@ TEST(DirTreeTest, ClearDirectoryReportsWhatItLeavesAtAnyDepth) {
         const THandle lock(CreateFileW((root + L"\\sub\\deeper\\locked.bin").c_str(), GENERIC_READ,
                                        FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(lock);
-        EXPECT_FALSE(ClearDirectory(root));
+        unsigned scheduled = 0;
+        EXPECT_TRUE(ClearDirectory(root, &scheduled));
+        EXPECT_EQ(scheduled, 3u);
         EXPECT_TRUE(PathExists(root + L"\\sub\\deeper\\locked.bin"));
         EXPECT_FALSE(PathExists(root + L"\\sub\\deeper\\free.bin"));
         EXPECT_FALSE(PathExists(root + L"\\rodir"));
+        std::vector<std::wstring> sources;
+        for (const systest::TPendingRename& pair : systest::PendingRenamesUnder(scratch.Path()))
+            sources.push_back(pair.first);
+        const std::wstring nt = L"\\??\\" + root;
+        EXPECT_EQ(sources, (std::vector<std::wstring>{nt + L"\\sub\\deeper\\locked.bin",
+                                                      nt + L"\\sub\\deeper", nt + L"\\sub"}));
     }
+    systest::ForgetPendingRenamesUnder(scratch.Path());
     EXPECT_TRUE(ClearDirectory(root));
     EXPECT_FALSE(PathExists(root + L"\\sub"));
 }

@@ -52,7 +52,7 @@ TEST(ErrorCodeBox, DISABLED_ANegativeCodeUnderTheApplicationTitle) {
 TEST(ErrorCodeBox, DISABLED_AValueThatCannotBeWrittenShowsItsCode) {
     const TReadOnlyTestKey key;
     ASSERT_NE(key.Get(), nullptr);
-    RegWriteString(key.Get(), L"Value", L"text");
+    EXPECT_FALSE(RegWriteString(key.Get(), L"Value", L"text"));
     EXPECT_FALSE(ValueExists(key.Get(), nullptr, L"Value"));
 }
 
@@ -66,7 +66,7 @@ TEST(ErrorCodeBox, DISABLED_AnUninstallKeyThatCannotBeCreatedShowsOneBox) {
               ERROR_SUCCESS);
     const TRegKey key(raw);
     ASSERT_EQ(RegOverridePredefKey(HKEY_LOCAL_MACHINE, key.Get()), ERROR_SUCCESS);
-    WriteUninstallEntry(L"Denied", L"Denied", L"C:\\d.exe", L"C:\\d", L"1", L"p");
+    EXPECT_FALSE(WriteUninstallEntry(L"Denied", L"Denied", L"C:\\d.exe", L"C:\\d", L"1", L"p"));
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
     DWORD subKeys = 1;
     RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr,

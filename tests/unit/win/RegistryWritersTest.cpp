@@ -124,8 +124,9 @@ protected:
 } // namespace
 
 TEST_F(RegistryWritersTest, UninstallEntryValuesTypesAndByteCounts) {
-    WriteUninstallEntry(L"Demo Product", L"Demo Product", L"C:\\Program Files\\Demo\\demo.exe",
-                        L"C:\\Program Files\\Demo", L"1.2.3", L"Belmarro software");
+    EXPECT_TRUE(WriteUninstallEntry(L"Demo Product", L"Demo Product",
+                                    L"C:\\Program Files\\Demo\\demo.exe",
+                                    L"C:\\Program Files\\Demo", L"1.2.3", L"Belmarro software"));
     const std::wstring key = std::wstring(kUninstall) + L"Demo Product_is1";
     const std::pair<const wchar_t*, const wchar_t*> expected[] = {
         {L"DisplayName", L"Demo Product"},

@@ -1,6 +1,7 @@
 // The archive reader over the real Windows host: attributes, times, replacing files, names
 // in the system's code pages and the message pump.
 #include "../portable/ZipTestArchive.h"
+#include "PendingRenames.h"
 #include "SysTestSupport.h"
 
 #include "archive/MyZip.h"
@@ -143,8 +144,48 @@ TEST(ZipWin32HostTest, SeveralFilesAtOnceGiveTheSameTreeAsOneAfterTheOther) {
     EXPECT_EQ(several.BytesExtracted(), alone.BytesExtracted());
 }
 
-TEST(ZipWin32HostTest, ReadOnlyAndInUseTargetsKeepTheirOldContent) {
+namespace {
+
+// The names in `folder` other than "." and "..".
+std::set<std::wstring> Names(const std::wstring& folder) {
+    std::set<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    const HANDLE listing = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (listing == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..")
+            names.insert(name);
+    } while (FindNextFileW(listing, &entry));
+    FindClose(listing);
+    return names;
+}
+
+// A file held open by this process, allowing no other access, as a running program holds its
+// own files.
+class THeldFile {
+public:
+    explicit THeldFile(const std::wstring& path)
+        : handle_(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+    ~THeldFile() {
+        if (handle_ != INVALID_HANDLE_VALUE)
+            CloseHandle(handle_);
+    }
+    THeldFile(const THeldFile&) = delete;
+    THeldFile& operator=(const THeldFile&) = delete;
+    bool Held() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};
+
+} // namespace
+
+// Read-only and hidden files are refused, not written elsewhere: only a file in use is.
+TEST(ZipWin32HostTest, ReadOnlyAndHiddenTargetsKeepTheirOldContent) {
     TScratchFolder scratch;
+    const systest::TPendingRenamesCleanup cleanup(scratch.Path());
     const std::wstring target = scratch / L"target";
     systest::MakeDir(target);
     WriteBytes(target + L"\\plain.txt", "old plain");
@@ -152,23 +193,113 @@ TEST(ZipWin32HostTest, ReadOnlyAndInUseTargetsKeepTheirOldContent) {
     SetFileAttributesW((target + L"\\ro.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     WriteBytes(target + L"\\hidden.txt", "old hidden");
     SetFileAttributesW((target + L"\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
-    WriteBytes(target + L"\\busy.txt", "old busy");
-    const HANDLE busy = CreateFileW((target + L"\\busy.txt").c_str(), GENERIC_READ, 0, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(busy, INVALID_HANDLE_VALUE);
-    Extract(scratch,
-            BuildZip({{.name = "plain.txt", .data = "new"},
-                      {.name = "ro.txt", .data = "new"},
-                      {.name = "hidden.txt", .data = "new"},
-                      {.name = "busy.txt", .data = "new"},
-                      {.name = "after.txt", .data = "after"}}),
-            target);
-    CloseHandle(busy);
+    WriteBytes(scratch / L"payload", BuildZip({{.name = "plain.txt", .data = "new"},
+                                               {.name = "ro.txt", .data = "new"},
+                                               {.name = "hidden.txt", .data = "new"},
+                                               {.name = "after.txt", .data = "after"}}));
+    TWin32ZipHost host;
+    UnzipArchive(host, scratch / L"payload", target, L"415263");
     EXPECT_EQ(ReadBytes(target + L"\\plain.txt"), "new");
     EXPECT_EQ(ReadBytes(target + L"\\ro.txt"), "old ro");
     EXPECT_EQ(ReadBytes(target + L"\\hidden.txt"), "old hidden");
-    EXPECT_EQ(ReadBytes(target + L"\\busy.txt"), "old busy");
     EXPECT_EQ(ReadBytes(target + L"\\after.txt"), "after");
+    EXPECT_EQ(host.FilesStagedForRestart(), 0u);
+    EXPECT_EQ(Names(target),
+              (std::set<std::wstring>{L"plain.txt", L"ro.txt", L"hidden.txt", L"after.txt"}));
+    EXPECT_TRUE(systest::PendingRenamesUnder(scratch.Path()).empty());
+}
+
+// A file another program holds open is written beside it under a new name, with its stored
+// time and attributes, and scheduled to replace it at the next restart; the old one stays
+// until then. Several threads extract at once, so the count must hold across them.
+TEST(ZipWin32HostTest, AFileInUseIsStagedBesideItAndReplacesItAtTheRestart) {
+    for (const unsigned threads : {1u, 4u}) {
+        SCOPED_TRACE(threads);
+        TScratchFolder scratch;
+        const systest::TPendingRenamesCleanup cleanup(scratch.Path());
+        const std::wstring target = scratch / L"target";
+        systest::MakeDir(target);
+        std::vector<TEntry> entries;
+        for (int i = 0; i < 6; ++i) {
+            const std::wstring name = L"busy" + std::to_wstring(i) + L".dll";
+            WriteBytes(target + L"\\" + name, "old");
+            entries.push_back({.name = "busy" + std::to_string(i) + ".dll",
+                               .data = "new " + std::to_string(i) + std::string(5000, 'x'),
+                               .external = i == 0 ? 0x02u : 0u});
+            entries.push_back({.name = "free" + std::to_string(i) + ".txt", .data = "free"});
+        }
+        WriteBytes(scratch / L"payload", BuildZip(entries));
+        {
+            std::vector<std::unique_ptr<THeldFile>> held;
+            for (int i = 0; i < 6; ++i) {
+                held.push_back(
+                    std::make_unique<THeldFile>(target + L"\\busy" + std::to_wstring(i) + L".dll"));
+                ASSERT_TRUE(held.back()->Held());
+            }
+            TWin32ZipHost host({}, threads);
+            UnzipArchive(host, scratch / L"payload", target, L"415263");
+            EXPECT_EQ(host.FilesStagedForRestart(), 6u);
+        }
+        const std::vector<systest::TPendingRename> pending =
+            systest::PendingRenamesUnder(scratch.Path());
+        ASSERT_EQ(pending.size(), 6u);
+        const std::set<std::wstring> names = Names(target);
+        EXPECT_EQ(names.size(), 18u); // 6 old, 6 staged, 6 free
+        for (int i = 0; i < 6; ++i) {
+            const std::wstring name = L"busy" + std::to_wstring(i) + L".dll";
+            SCOPED_TRACE(std::string(name.begin(), name.end()));
+            EXPECT_EQ(ReadBytes(target + L"\\" + name), "old");
+            EXPECT_EQ(ReadBytes(target + L"\\free" + std::to_wstring(i) + L".txt"), "free");
+            // Exactly one staged file, "<name>.~<random>", holding the new bytes.
+            std::vector<std::wstring> staged;
+            for (const std::wstring& n : names)
+                if (n.starts_with(name + L".~"))
+                    staged.push_back(n);
+            ASSERT_EQ(staged.size(), 1u);
+            const std::wstring stagedPath = target + L"\\" + staged[0];
+            EXPECT_EQ(ReadBytes(stagedPath), "new " + std::to_string(i) + std::string(5000, 'x'));
+            const SYSTEMTIME t = LocalWriteTime(stagedPath);
+            EXPECT_EQ((std::vector<int>{t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond}),
+                      (std::vector<int>{2024, 3, 5, 10, 20, 30}));
+            const DWORD attributes = GetFileAttributesW(stagedPath.c_str());
+            EXPECT_EQ((attributes & FILE_ATTRIBUTE_HIDDEN) != 0, i == 0);
+            // Scheduled as staged -> target, replacing it.
+            const systest::TPendingRename expected{L"\\??\\" + stagedPath,
+                                                   L"!\\??\\" + target + L"\\" + name};
+            int matches = 0;
+            for (const systest::TPendingRename& pair : pending)
+                if (CompareStringOrdinal(pair.first.c_str(), -1, expected.first.c_str(), -1,
+                                         TRUE) == CSTR_EQUAL &&
+                    CompareStringOrdinal(pair.second.c_str(), -1, expected.second.c_str(), -1,
+                                         TRUE) == CSTR_EQUAL)
+                    ++matches;
+            EXPECT_EQ(matches, 1);
+        }
+    }
+}
+
+// The reader checks the CRC-32 of what it wrote: a staged file that fails it is deleted and
+// nothing is scheduled; the old file stays.
+TEST(ZipWin32HostTest, AStagedFileWithABadCrcIsDeletedAndNothingIsScheduled) {
+    TScratchFolder scratch;
+    const systest::TPendingRenamesCleanup cleanup(scratch.Path());
+    const std::wstring target = scratch / L"target";
+    systest::MakeDir(target);
+    WriteBytes(target + L"\\busy.dll", "old");
+    WriteBytes(scratch / L"payload",
+               BuildZip({{.name = "busy.dll", .data = "new", .crc = 0x12345678u},
+                         {.name = "after.txt", .data = "after"}}));
+    {
+        const THeldFile held(target + L"\\busy.dll");
+        ASSERT_TRUE(held.Held());
+        TWin32ZipHost host;
+        UnzipArchive(host, scratch / L"payload", target, L"415263");
+        EXPECT_EQ(host.FilesStagedForRestart(), 0u);
+    }
+    EXPECT_EQ(ReadBytes(target + L"\\busy.dll"), "old");
+    EXPECT_EQ(ReadBytes(target + L"\\after.txt"), "after");
+    EXPECT_EQ(Names(target), (std::set<std::wstring>{L"busy.dll", L"after.txt"}));
+    EXPECT_TRUE(systest::PendingRenamesUnder(scratch.Path()).empty());
 }
 
 TEST(ZipWin32HostTest, MissingArchiveNamesThePathAndTheSystemReason) {

@@ -7,6 +7,8 @@
 #include "tools/packer/PayloadScan.h"
 #include "tools/packer/PngCheck.h"
 
+#include <zlib.h>
+
 #include <functional>
 #include <vector>
 
@@ -233,6 +235,38 @@ TEST_F(ValidationTest, UnknownKeysAndOddPictureSizesOnlyWarn) {
         << errors;
     EXPECT_EQ(0u, Count(errors, "error:"));
     EXPECT_TRUE(std::filesystem::exists(output));
+}
+
+// A grey picture of `width` x `height` pixels, each row a filter byte and zeros.
+std::string GreyPng(std::uint32_t width, std::uint32_t height) {
+    const auto big32 = [](std::uint32_t v) {
+        return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16),
+                           static_cast<char>(v >> 8), static_cast<char>(v)};
+    };
+    const auto chunk = [&](const std::string& type, const std::string& data) {
+        const std::string body = type + data;
+        const auto crc = static_cast<std::uint32_t>(
+            crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size())));
+        return big32(static_cast<std::uint32_t>(data.size())) + body + big32(crc);
+    };
+    const std::string raw(std::size_t{height} * (width + 1), '\0');
+    uLongf size = compressBound(static_cast<uLong>(raw.size()));
+    std::string packed(size, '\0');
+    compress(reinterpret_cast<Bytef*>(packed.data()), &size,
+             reinterpret_cast<const Bytef*>(raw.data()), static_cast<uLong>(raw.size()));
+    packed.resize(size);
+    const std::string header = big32(width) + big32(height) + std::string("\x08\0\0\0\0", 5);
+    return std::string("\x89PNG\r\n\x1A\n", 8) + chunk("IHDR", header) + chunk("IDAT", packed) +
+           chunk("IEND", "");
+}
+
+TEST(PngCheckTest, APictureTheWindowCannotTakeIsRefused) {
+    EXPECT_TRUE(CheckPng(GreyPng(16384, 2)).Valid) << CheckPng(GreyPng(16384, 2)).Problem;
+    for (const auto& [width, height] : {std::pair{16385u, 45u}, std::pair{2u, 16385u}}) {
+        const TPngCheck check = CheckPng(GreyPng(width, height));
+        EXPECT_FALSE(check.Valid) << width << " x " << height;
+        EXPECT_NE(std::string::npos, check.Problem.find("16384 pixels")) << check.Problem;
+    }
 }
 
 TEST(PngCheckTest, FindsTheDamageOfEachKind) {
