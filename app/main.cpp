@@ -4,6 +4,7 @@
 #include "sys/MessageTitle.h"
 #include "sys/MyCommonFuns.h"
 #include "sys/ProgramFile.h"
+#include "sys/RunLog.h"
 #include "ui/Forms.h"
 
 #include <windows.h>
@@ -28,6 +29,7 @@ void RestrictDllSearchToSystemFolder() {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    const ULONGLONG started = GetTickCount64();
     RestrictDllSearchToSystemFolder();
     // Before anything reads it: from here on the program file cannot be changed or replaced
     // under the running program, and its bytes are read through this handle only.
@@ -46,6 +48,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     application.Run();
 
     const int exitCode = mainForm->ExitCode();
+    if (RunLogOpen())
+        LogLine(L"exit code " + std::to_wstring(exitCode) + L" after " +
+                std::to_wstring((GetTickCount64() - started) / 1000.0) + L" s");
+    CloseRunLog();
     mainForm.reset();
     Application = nullptr;
     return exitCode;

@@ -2,6 +2,7 @@
 
 #include "archive/ZipDosTime.h"
 #include "sys/Error.h"
+#include "sys/RunLog.h"
 #include "sys/SysErrorMessage.h"
 #include "sys/Win32CodePage.h"
 #include "sys/Win32Handle.h"
@@ -124,10 +125,10 @@ bool MarkForDeletion(HANDLE file) {
 
 class TWin32Output final : public IZipOutput {
 public:
-    TWin32Output(THandle file, std::uint64_t presized, std::atomic<std::uint64_t>& extracted,
-                 std::unique_ptr<TStaging> staging = nullptr)
-        : file_(std::move(file)), presized_(presized), extracted_(extracted),
-          staging_(std::move(staging)) {}
+    TWin32Output(THandle file, std::wstring path, std::uint64_t presized,
+                 std::atomic<std::uint64_t>& extracted, std::unique_ptr<TStaging> staging = nullptr)
+        : file_(std::move(file)), path_(std::move(path)), presized_(presized),
+          extracted_(extracted), staging_(std::move(staging)) {}
     ~TWin32Output() override {
         if (staging_ && file_)
             Discard();
@@ -177,6 +178,10 @@ public:
         }
         extracted_ += written_;
         file_.Reset();
+        if (RunLogOpen())
+            LogLine(staging_ ? L"file in use, replaced at the next restart: " + path_ +
+                                   L" (new copy " + staging_->staged + L")"
+                             : L"file written: " + path_);
         return true;
     }
 
@@ -197,6 +202,7 @@ private:
         presized_ = written_;
     }
     THandle file_;
+    std::wstring path_; // the target, for the log
     std::uint64_t presized_;
     std::uint64_t written_ = 0;
     std::atomic<std::uint64_t>& extracted_;
@@ -213,6 +219,11 @@ TWin32ZipHost::TWin32ZipHost(std::function<void()> pump, unsigned threads)
     : pump_(std::move(pump)), threads_(threads) {
     if (threads_ == 0)
         threads_ = std::clamp<unsigned>(std::thread::hardware_concurrency(), 1, kMaxThreads);
+}
+
+void TWin32ZipHost::EntrySkipped(const std::wstring& name, const wchar_t* reason) {
+    if (RunLogOpen())
+        LogLine(L"file refused: " + name + L" (" + reason + L")");
 }
 
 void TWin32ZipHost::ReadArchiveFrom(HANDLE file, std::uint64_t offset, std::uint64_t size) {
@@ -327,7 +338,7 @@ std::unique_ptr<IZipOutput> TWin32ZipHost::CreateOutput(const std::wstring& path
             presized = declaredSize;
         SetPosition(file.Get(), 0);
     }
-    return std::make_unique<TWin32Output>(std::move(file), presized, extracted_);
+    return std::make_unique<TWin32Output>(std::move(file), path, presized, extracted_);
 }
 
 std::unique_ptr<IZipOutput> TWin32ZipHost::CreateStagedOutput(const std::wstring& target) {
@@ -352,7 +363,8 @@ std::unique_ptr<IZipOutput> TWin32ZipHost::CreateStagedOutput(const std::wstring
         staging->schedule = [this](const std::wstring& from, const std::wstring& to) {
             return ScheduleReplacement(from, to);
         };
-        return std::make_unique<TWin32Output>(std::move(file), 0, extracted_, std::move(staging));
+        return std::make_unique<TWin32Output>(std::move(file), target, 0, extracted_,
+                                              std::move(staging));
     }
     return nullptr;
 }

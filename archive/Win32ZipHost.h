@@ -38,6 +38,8 @@ public:
     const ICodePage& AnsiCodePage() override;
     void ProcessMessages() override;
     unsigned ConcurrentEntries() override { return threads_; }
+    // Logs the entry and why it was skipped (see RunLog.h).
+    void EntrySkipped(const std::wstring& name, const wchar_t* reason) override;
 
     // The bytes of the files extracted completely so far (finished outputs; a file deleted
     // for a wrong CRC-32 never finishes).

@@ -142,16 +142,21 @@ bool TZipReader::EnsureDirectory(const std::wstring& path) {
     return true;
 }
 
+bool TZipReader::Skipped(const TZipHeaderInfo& entry, const wchar_t* reason) {
+    host_.EntrySkipped(entry.directory + entry.fileName, reason);
+    return false;
+}
+
 bool TZipReader::ExtractEntry(IZipInput& input, const TZipHeaderInfo& entry,
                               TEntryDecoder& decoder) {
     // Nothing may land outside the root, whatever the stored name says.
     if (!IsSafeEntryName(entry.directory, entry.fileName))
-        return false;
+        return Skipped(entry, L"its name leads outside the folder or is not allowed");
     const std::wstring directory = destDir_ + L"\\" + (RecreateDirs ? entry.directory : L"");
     if (entry.IsDirectory()) {
         const std::wstring path = StripTrailingSeparator(directory);
         if (!EnsureDirectory(path))
-            return false;
+            return Skipped(entry, L"the folder cannot be created");
         if (RetainAttributes)
             host_.SetAttributes(path, entry.externalAttributes, true);
         return true;
@@ -165,13 +170,13 @@ bool TZipReader::ExtractFile(IZipInput& input, const TZipHeaderInfo& entry,
     // would otherwise pass as extracted when its stored CRC-32 is 0.
     if (entry.IsAes() ||
         (entry.compressionMethod != kMethodStored && entry.compressionMethod != kMethodDeflated))
-        return false;
+        return Skipped(entry, L"its compression method or encryption is not supported");
 
     unsigned char local[kLocalHeaderSize];
     if (input.ReadAt(entry.localHeaderOffset, local, sizeof local) != sizeof local)
         ThrowPrematureEnd();
     if (Get32(local) != kLocalHeaderSignature)
-        return false; // the data of this entry cannot be located
+        return Skipped(entry, L"its data cannot be found in the archive");
     std::uint64_t dataStart =
         entry.localHeaderOffset + kLocalHeaderSize + Get16(local + 26) + Get16(local + 28);
     std::uint64_t dataSize = entry.compressedSize;
@@ -185,7 +190,7 @@ bool TZipReader::ExtractFile(IZipInput& input, const TZipHeaderInfo& entry,
         const auto check = static_cast<unsigned char>(
             (entry.flags & kFlagDataDescriptor) != 0 ? entry.storedTime >> 8 : entry.crc32 >> 24);
         if (dataSize < kEncryptionHeaderSize || !CheckEncryptionHeader(*keys, header, check))
-            return false; // wrong password: skipped without a word
+            return Skipped(entry, L"wrong password");
         dataStart += kEncryptionHeaderSize;
         dataSize -= kEncryptionHeaderSize;
     }
@@ -196,11 +201,11 @@ bool TZipReader::ExtractFile(IZipInput& input, const TZipHeaderInfo& entry,
 
     if ((MayAskBeforeReplacing() || ReplaceReadOnly) && host_.FileExists(path)) {
         if (OverwriteMode == TOverwriteMode::Never)
-            return false;
+            return Skipped(entry, L"the file exists and is not replaced");
         if (OverwriteMode == TOverwriteMode::Prompt && !keepSilent && OnConfirmOverwrite &&
             !OnConfirmOverwrite(L"Replace existing file " + entry.directory + entry.fileName +
                                 L"?"))
-            return false;
+            return Skipped(entry, L"the file exists and is not replaced");
         if (ReplaceReadOnly)
             host_.ClearReadOnly(path);
     }
@@ -212,7 +217,8 @@ bool TZipReader::ExtractFile(IZipInput& input, const TZipHeaderInfo& entry,
     std::unique_ptr<IZipOutput> output =
         host_.CreateOutput(path, std::min(entry.uncompressedSize, possible));
     if (!output)
-        return false; // read-only, in use or in the way: the old file stays
+        // read-only, in use or in the way: the old file stays
+        return Skipped(entry, L"the file cannot be created");
 
     const TDecodeResult result =
         Decompress(input, entry, dataStart, dataSize, keys.get(), *output, decoder);
@@ -220,10 +226,11 @@ bool TZipReader::ExtractFile(IZipInput& input, const TZipHeaderInfo& entry,
     if (!result.reachedEnd || (entry.crc32 != 0 && result.crc != entry.crc32)) {
         output.reset();
         host_.RemoveFile(path);
-        return false;
+        return Skipped(entry, result.reachedEnd ? L"its CRC-32 does not match"
+                                                : L"it holds more data than its size says");
     }
     if (!output->Finish(&entry.modified))
-        return false; // the old file stays
+        return Skipped(entry, L"the file cannot be finished"); // the old file stays
     output.reset();
     if (RetainAttributes)
         host_.SetAttributes(path, entry.externalAttributes, false);

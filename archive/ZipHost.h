@@ -75,4 +75,6 @@ public:
     // ProcessMessages, and its outputs, are safe from several threads at once; the reader
     // calls ProcessMessages only from the thread that called it.
     virtual unsigned ConcurrentEntries() { return 1; }
+    // Told of each entry the reader skips, with the reason; from the thread that extracts it.
+    virtual void EntrySkipped(const std::wstring& name, const wchar_t* reason) {}
 };

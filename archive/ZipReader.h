@@ -102,6 +102,8 @@ private:
     struct TInflater;
     // Extracts the selected entries on several threads at once (see ConcurrentEntries).
     int UnZipConcurrently(IZipInput& input, unsigned threads);
+    // Tells the host that `entry` is skipped, and why; returns false.
+    bool Skipped(const TZipHeaderInfo& entry, const wchar_t* reason);
     class TExtractionPool;
     bool ExtractEntry(IZipInput& input, const TZipHeaderInfo& entry, TEntryDecoder& decoder);
     bool ExtractFile(IZipInput& input, const TZipHeaderInfo& entry, const std::wstring& path,

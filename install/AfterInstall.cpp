@@ -5,12 +5,19 @@
 #include "install/WebSet.h"
 #include "sys/MyCommonFuns.h"
 #include "sys/ProgramFile.h"
+#include "sys/RunLog.h"
 #include "sys/SystemPrograms.h"
 
 #include <algorithm>
 
 namespace {
 constexpr wchar_t kPublisher[] = L"Belmarro software";
+
+void LogShortcut(bool made, const wchar_t* where, const std::wstring& target) {
+    if (RunLogOpen())
+        LogLine(std::wstring(made ? L"shortcut (" : L"shortcut NOT made (") + where + L") to " +
+                target);
+}
 } // namespace
 
 bool TFrmCommInst::DoAfterInstall() {
@@ -21,15 +28,21 @@ bool TFrmCommInst::DoAfterInstall() {
     if (FbSilent)
         btnExit->SetCaption(L"安装完成");
     if (!FbSilent) {
-        CreateDesktopShortcut(mainProgram, FShortcutName);
-        CreateProgramsShortcut(mainProgram, FProgramDirName, FShortcutName);
+        LogShortcut(CreateDesktopShortcut(mainProgram, FShortcutName), L"desktop", mainProgram);
+        LogShortcut(CreateProgramsShortcut(mainProgram, FProgramDirName, FShortcutName),
+                    L"Programs", mainProgram);
     }
     // Silent runs leave the uninstaller too: the uninstall entry names it, and without it the
     // product could never be removed. Its bytes are those of the program that runs, read
     // through the handle held since start-up, never again by the program's name.
-    complete &= CopyProgramFileTo(uninstaller);
+    const bool uninstallerWritten = CopyProgramFileTo(uninstaller);
+    if (RunLogOpen())
+        LogLine((uninstallerWritten ? L"uninstaller written: " : L"uninstaller NOT written: ") +
+                uninstaller);
+    complete &= uninstallerWritten;
     if (!FbSilent)
-        CreateProgramsShortcut(uninstaller, FProgramDirName, L"Uninstall");
+        LogShortcut(CreateProgramsShortcut(uninstaller, FProgramDirName, L"Uninstall"),
+                    L"Programs \"Uninstall\"", uninstaller);
 
     CopyFileOverwrite(GetExeDir() + L"config.dat", FTargetDir + L"\\" + L"config.dat");
 

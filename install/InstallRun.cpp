@@ -10,6 +10,7 @@
 #include "sys/Error.h"
 #include "sys/MyCommonFuns.h"
 #include "sys/ProgramFile.h"
+#include "sys/RunLog.h"
 #include "sys/ScopeGuard.h"
 
 #include <shlobj.h>
@@ -85,6 +86,7 @@ void TFrmCommInst::btnInstallClick(TObject*) {
     }
 
     FTargetDir = edtPath->Text();
+    LogLine(L"installing into: " + FTargetDir);
     CreateTargetDirectory(FTargetDir);
 
     int freeMB = 0;

@@ -1,4 +1,5 @@
 #include "install/RegistryWriters.h"
+#include "sys/RunLog.h"
 
 #include "install/ProtectedFolders.h"
 #include "sys/Error.h"
@@ -70,6 +71,9 @@ LONG RegCreateKeyView(BYTE view, HKEY root, LPCWSTR subKey, DWORD reserved, LPWS
 
 bool RegWriteString(HKEY key, const std::wstring& name, const std::wstring& text) {
     const LONG result = SetString(key, name, text);
+    if (RunLogOpen())
+        LogLine(L"registry value " + name + L" = " + text +
+                (result == ERROR_SUCCESS ? L"" : L" (failed: " + std::to_wstring(result) + L")"));
     if (result != ERROR_SUCCESS)
         ShowErrorCode(static_cast<int>(result));
     return result == ERROR_SUCCESS;
@@ -83,6 +87,8 @@ bool WriteUninstallEntry(const std::wstring& entryName, const std::wstring& disp
                          const std::wstring& iconPath, const std::wstring& installDir,
                          const std::wstring& version, const std::wstring& publisher) {
     const std::wstring keyPath = kUninstallKey + entryName + L"_is1";
+    if (RunLogOpen())
+        LogLine(L"uninstall entry: HKLM\\" + keyPath);
     HKEY raw = nullptr;
     const LONG result =
         RegCreateKeyView(1, HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr,
@@ -191,6 +197,8 @@ bool RemoveUrlProtocol(const std::wstring& protocolKey, const std::wstring& hand
 
 void RegisterUrlProtocol(const std::wstring& protocolKey, const std::wstring& displayName,
                          const std::wstring& handlerPath) {
+    if (RunLogOpen())
+        LogLine(L"URL protocol: HKCR\\" + protocolKey + L" -> " + handlerPath);
     bool commandChanged = false;
     {
         const TRegKey protocol = OpenOrCreate(HKEY_CLASSES_ROOT, protocolKey);

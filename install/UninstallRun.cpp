@@ -10,6 +10,7 @@
 #include "sys/CStr.h"
 #include "sys/FileIo.h"
 #include "sys/MyCommonFuns.h"
+#include "sys/RunLog.h"
 #include "sys/ScopeGuard.h"
 #include "sys/ShortcutTarget.h"
 #include "sys/SystemPrograms.h"
@@ -93,6 +94,7 @@ void TFrmCommInst::btnUninstallClick(TObject*) {
     FExitCode = exitcode::kFailure; // until the run says otherwise
 
     FTargetDir = WithoutTrailingSeparator(GetExeDir());
+    LogLine(L"uninstalling from: " + FTargetDir);
     cnMain->SetActivePage(tbUninProcess);
 
     ProgressPause(200);
@@ -191,6 +193,7 @@ void TFrmCommInst::SilentUninstall() {
     FExitCode = exitcode::kFailure;
     try {
         FTargetDir = WithoutTrailingSeparator(GetExeDir());
+        LogLine(L"uninstalling from: " + FTargetDir);
         DoUninstall();
         DeleteSelf();
     } catch (...) {

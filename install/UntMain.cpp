@@ -8,6 +8,7 @@
 #include "sys/Error.h"
 #include "sys/MessageTitle.h"
 #include "sys/MyCommonFuns.h"
+#include "sys/RunLog.h"
 
 #include <shellapi.h>
 #include <shlobj.h>
@@ -80,6 +81,7 @@ bool TFrmCommInst::TakeProductLock() {
         return true;
     // Another setup.exe or unin.exe for this product runs: its window comes to the front, and
     // this one ends without a word.
+    LogLine(L"another run for this product is under way");
     if (!FbSilent)
         BringOtherRunToFront(FTitle);
     FExitCode = exitcode::kAlreadyRunning;
@@ -120,6 +122,14 @@ void TFrmCommInst::FormCreate(TObject*) {
     SetClientHeight(400);
 
     const TArguments arguments = ParseArguments(CommandLineArguments());
+    // A log that cannot be written does not stop the run.
+    if (arguments.Log && OpenRunLog(*arguments.Log)) {
+        LogLine(L"command line: " + std::wstring(GetCommandLineW()));
+        LogLine(L"program: " + ModuleFileName() +
+                (IsUninstallRole() ? L" (uninstaller)" : L" (installer)"));
+        for (const std::wstring& ignored : arguments.Ignored)
+            LogLine(L"ignored argument: " + ignored);
+    }
     FbSilent = false;
     if (arguments.Silent) {
         FbSilent = true;
@@ -152,7 +162,10 @@ void TFrmCommInst::FormCreate(TObject*) {
         for (TTextImageButton* b : bigButtons)
             LoadPngResourceToPicture(b->BitmapDown(), L"btninst03", L"file");
 
-    if (!LoadSettings() || !TakeProductLock())
+    if (!LoadSettings())
+        return;
+    LogLine(L"product: " + FTitle + L", version " + FVersion);
+    if (!TakeProductLock())
         return;
 
     if (!IsUninstallRole()) {
@@ -170,12 +183,14 @@ void TFrmCommInst::FormCreate(TObject*) {
             if (IsUsableDirArgument(*arguments.Dir) && !IsProtectedSystemFolder(*arguments.Dir)) {
                 target = WithoutTrailingSeparators(*arguments.Dir);
             } else if (FbSilent) {
+                LogLine(L"refused: /dir=" + *arguments.Dir);
                 FExitCode = exitcode::kInvalidCommandLine;
                 Application->Terminate();
                 return;
             }
         }
         edtPath->SetText(target);
+        LogLine(L"target: " + target);
         CreateDirectoryTree(edtPath->Text());
     } else {
         cnMain->SetActivePage(tbUninstall);

@@ -1,4 +1,5 @@
 #include "sys/MyCommonFuns.h"
+#include "sys/RunLog.h"
 
 #include "sys/Error.h"
 #include "sys/MessageTitle.h"
@@ -64,6 +65,8 @@ DWORD HandleValue(HANDLE handle) {
 } // namespace
 
 void ShellOpenFile(const std::wstring& path) {
+    if (RunLogOpen())
+        LogLine(L"opened: " + path);
     try {
         const std::wstring directory = DirectoryOf(path);
         ShellExecuteW(nullptr, L"open", path.c_str(), nullptr,
@@ -74,6 +77,8 @@ void ShellOpenFile(const std::wstring& path) {
 }
 
 void OpenDocument(const std::wstring& pathOrAddress) {
+    if (RunLogOpen())
+        LogLine(L"opened: " + pathOrAddress);
     ShellExecuteW(nullptr, L"open", pathOrAddress.c_str(), nullptr, nullptr, SW_SHOWMAXIMIZED);
 }
 
@@ -117,6 +122,8 @@ DWORD RunProcess(const std::wstring& commandLine, bool keepIntegrity, bool showW
 
 DWORD RunProcessVia(TProcessStart start, const std::wstring& commandLine, bool keepIntegrity,
                     bool showWindow, const std::wstring& workingDir, bool wait) {
+    if (RunLogOpen())
+        LogLine(L"started: " + commandLine);
     PROCESS_INFORMATION process{};
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -161,6 +168,9 @@ DWORD RunProcessVia(TProcessStart start, const std::wstring& commandLine, bool k
 }
 
 void ShowErrorCode(int code) {
+    if (RunLogOpen())
+        LogLine(L"message" + std::wstring(MessageBoxesSuppressed() ? L" (not shown): " : L": ") +
+                std::to_wstring(code));
     if (MessageBoxesSuppressed())
         return;
     // No owner, as with the application's hidden window: the main window stays usable.

@@ -1,4 +1,5 @@
 #include "sys/SystemPrograms.h"
+#include "sys/RunLog.h"
 
 #include <windows.h>
 
@@ -27,6 +28,8 @@ THandle StartSystemProgram(const std::wstring& program, std::wstring commandLine
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION info{};
+    if (RunLogOpen())
+        LogLine(L"started: " + commandLine);
     if (program.empty() || folder.empty() ||
         !CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         folder.c_str(), &startup, &info))

@@ -1,4 +1,5 @@
 #include "sys/Win32DirHost.h"
+#include "sys/RunLog.h"
 
 #include "sys/SysErrorMessage.h"
 #include "sys/Win32Handle.h"
@@ -142,7 +143,11 @@ public:
         }
         // Its folder is held open against renaming while the walk is inside it, so the name
         // still means the entry that was found in use.
-        return MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+        const bool scheduled =
+            MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != FALSE;
+        if (scheduled && RunLogOpen())
+            LogLine(L"in use, deleted at the next restart: " + path);
+        return scheduled;
     }
 
 private:

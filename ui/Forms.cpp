@@ -1,4 +1,5 @@
 #include "ui/Forms.h"
+#include "sys/RunLog.h"
 
 #include "sys/Error.h"
 #include "ui/Picture.h"
@@ -120,6 +121,8 @@ void TApplication::ProcessMessages() {
 }
 
 int TApplication::ShowMessage(const std::wstring& text, UINT flags) {
+    if (RunLogOpen())
+        LogLine(L"message" + std::wstring(SuppressMessageBoxes ? L" (not shown): " : L": ") + text);
     if (SuppressMessageBoxes)
         return IDOK;
     HWND owner = mainForm_ && IsWindowVisible(mainForm_->Handle()) ? mainForm_->Handle() : nullptr;

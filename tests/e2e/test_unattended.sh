@@ -4,7 +4,7 @@
 # archive entry that is refused makes the run end with 1603, not 0; /dir=
 # chooses the installation folder, with the uninstall entry following, and a folder that
 # cannot be one is refused with 1639 before anything is written; a second run for the same
-# product ends with 1618 while the first goes on.
+# product ends with 1618 while the first goes on; /log= writes a log of the run.
 # shellcheck source=lib.sh
 . "$(dirname "$0")/lib.sh"
 e2e_begin unattended
@@ -73,14 +73,17 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
     z.writestr("../outside.txt", "must not be written")
     z.writestr("inside.txt", "written")
 PY
-code=$(e2e_exit_code "$dist/loose/setup.exe" /silent)
+code=$(e2e_exit_code "$dist/loose/setup.exe" /silent '/log=C:\dist\refused.log')
 assert_eq 1603 "$code" "exit code with a refused entry"
+assert_contains "$(cat "$dist/refused.log")" "outside.txt (its name leads outside the folder" \
+    "the log of the run with a refused entry"
 assert_file_exists "$program_files/Loose Skip/inside.txt" "the entry after the refused one"
 assert_no_file "$program_files/outside.txt" "the refused entry"
 
 e2e_step "/dir= with spaces installs there, and the uninstall entry follows"
 cp "$OUT_DIR/demo/setup.exe" "$dist/setup.exe"
-code=$(e2e_exit_code "$dist/setup.exe" /silent '/DIR=C:\Apps\My Product')
+code=$(e2e_exit_code "$dist/setup.exe" /silent '/DIR=C:\Apps\My Product' \
+    '/Log=C:\dist\setup log.txt' /unknown)
 assert_eq 0 "$code" "exit code"
 target=$(unix_path 'C:\Apps\My Product')
 assert_file_exists "$target/readme.txt" "installed file"
@@ -90,6 +93,19 @@ key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\演示应用_is1'
 entry=$(wine reg query "$key" /reg:64 2>/dev/null || wine reg query "$key" 2>/dev/null || true)
 assert_contains "$entry" 'C:\Apps\My Product\unin.exe' "uninstall entry"
 assert_contains "$entry" $'InstallLocation    REG_SZ    C:\\Apps\\My Product' "uninstall entry"
+
+e2e_step "/log= wrote a UTF-8 log with CR LF: the command line, the target, the files, the entry, the code"
+log=$dist/setup\ log.txt
+assert_file_exists "$log" "the log"
+assert_eq $'\xef\xbb\xbf' "$(head -c 3 "$log")" "the log's byte-order mark"
+[ "$(grep -c $'\r$' "$log")" = "$(wc -l <"$log")" ] || fail "a line of the log does not end in CR LF"
+text=$(tr -d '\r' <"$log")
+for part in 'ignored argument: /unknown' 'target: C:\Apps\My Product' \
+    'file written: C:\Apps\My Product\readme.txt' 'uninstaller written: C:\Apps\My Product\unin.exe' \
+    'uninstall entry: HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\演示应用_is1' \
+    'registry value InstallLocation = C:\Apps\My Product' 'exit code 0 after'; do
+    assert_contains "$text" "$part" "the log"
+done
 
 e2e_step "a /dir= that cannot be an installation folder: 1639, nothing written"
 for dir in 'Apps\Relative' 'C:\' 'C:\windows' 'C:\Program Files'; do
