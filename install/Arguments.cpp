@@ -8,7 +8,7 @@ namespace {
 bool TakeOption(const std::wstring& argument, const wchar_t* name, std::wstring& value) {
     std::size_t i = 0;
     for (; name[i] != L'\0'; ++i)
-        if (i >= argument.size() || std::towlower(argument[i]) != name[i])
+        if (i >= argument.size() || static_cast<wchar_t>(std::towlower(argument[i])) != name[i])
             return false;
     value = argument.substr(i);
     return true;
