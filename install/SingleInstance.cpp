@@ -1,6 +1,7 @@
 #include "install/SingleInstance.h"
 
 #include "sys/CStr.h"
+#include "ui/Controls.h"
 
 #include <windows.h>
 
@@ -40,7 +41,7 @@ BOOL CALLBACK FindOtherRun(HWND window, LPARAM parameter) {
         return TRUE;
     wchar_t className[64] = {};
     GetClassNameW(window, className, 64);
-    if (std::wstring(className) != L"TToolkitWindow")
+    if (std::wstring(className) != kToolkitWindowClass)
         return TRUE;
     const int length = GetWindowTextLengthW(window);
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');

@@ -73,12 +73,6 @@ std::vector<std::wstring> LeftEntries(const std::wstring& directory, const std::
     return left;
 }
 
-std::wstring WithoutTrailingSeparator(std::wstring path) {
-    if (!path.empty() && path.back() == L'\\')
-        path.pop_back();
-    return path;
-}
-
 } // namespace
 
 bool DeleteShortcutTo(const std::wstring& linkPath, const std::wstring& target) {
@@ -93,7 +87,7 @@ void TFrmCommInst::btnUninstallClick(TObject*) {
     TScopeGuard enableClose([this] { imgbtnClose->SetEnabled(true); });
     FExitCode = exitcode::kFailure; // until the run says otherwise
 
-    FTargetDir = WithoutTrailingSeparator(GetExeDir());
+    FTargetDir = WithoutTrailingSeparators(GetExeDir());
     LogLine(L"uninstalling from: " + FTargetDir);
     cnMain->SetActivePage(tbUninProcess);
 
@@ -147,7 +141,7 @@ void TFrmCommInst::DoUninstall() {
     } else {
         // The running uninstaller is held open by itself: the script deletes it, not the
         // restart.
-        const bool ownFolder = SamePath(WithoutTrailingSeparator(GetExeDir()), FTargetDir);
+        const bool ownFolder = SamePath(WithoutTrailingSeparators(GetExeDir()), FTargetDir);
         const std::wstring ownName = ownFolder ? GetExeFileName() : L"";
         unsigned here = 0;
         const bool cleared = ClearDirectory(FTargetDir, &here, ownName);
@@ -192,7 +186,7 @@ void TFrmCommInst::btnUninExitClick(TObject*) {
 void TFrmCommInst::SilentUninstall() {
     FExitCode = exitcode::kFailure;
     try {
-        FTargetDir = WithoutTrailingSeparator(GetExeDir());
+        FTargetDir = WithoutTrailingSeparators(GetExeDir());
         LogLine(L"uninstalling from: " + FTargetDir);
         DoUninstall();
         DeleteSelf();

@@ -31,12 +31,6 @@ std::vector<std::wstring> CommandLineArguments() {
     return arguments;
 }
 
-std::wstring WithoutTrailingSeparators(std::wstring path) {
-    while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/'))
-        path.pop_back();
-    return path;
-}
-
 // Creates the directory with every missing parent; the outcome is the caller's to ignore.
 void CreateDirectoryTree(const std::wstring& path) {
     SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);

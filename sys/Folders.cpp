@@ -32,6 +32,12 @@ struct TCoTaskMemFree {
 
 } // namespace
 
+std::wstring WithoutTrailingSeparators(std::wstring path) {
+    while (!path.empty() && (path.back() == L'\\' || path.back() == L'/'))
+        path.pop_back();
+    return path;
+}
+
 std::wstring ExpandEnvironmentText(const std::wstring& text) {
     std::wstring expanded(MAX_PATH, L'\0');
     for (int attempt = 0; attempt < 4; ++attempt) {

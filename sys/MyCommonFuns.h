@@ -97,6 +97,9 @@ std::wstring GetProgramFilesDir();
 // as it is); "" when the system cannot expand it.
 std::wstring ExpandEnvironmentText(const std::wstring& text);
 
+// `path` without the separators ("\" or "/") it ends with.
+std::wstring WithoutTrailingSeparators(std::wstring path);
+
 // True on 64-bit Windows with an x64 or Itanium processor: always in a 64-bit build, else when
 // RunsUnderWow64OnX64(); false on 32-bit and ARM64 Windows and on any failure.
 bool Is64BitWindows();

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-namespace {
+const wchar_t kToolkitWindowClass[] = L"TToolkitWindow";
 
-constexpr wchar_t kToolkitWindowClass[] = L"TToolkitWindow";
+namespace {
 
 void RegisterToolkitClass() {
     static bool registered = false;

@@ -17,6 +17,9 @@
 #include <string>
 #include <vector>
 
+// The window class of the toolkit's windows (the main window among them).
+extern const wchar_t kToolkitWindowClass[];
+
 class TObject {
 public:
     virtual ~TObject() = default;
