@@ -64,8 +64,13 @@ void StepProgress(TProgressBar& bar, int first, int last, unsigned stepPauseMs,
 }
 
 void TFrmCommInst::btnInstallClick(TObject*) {
+    // Neither closing nor choosing another folder while the run goes on.
     imgbtnClose->SetEnabled(false);
-    TScopeGuard enableClose([this] { imgbtnClose->SetEnabled(true); });
+    btnChangeInstall->SetEnabled(false);
+    TScopeGuard enableClose([this] {
+        imgbtnClose->SetEnabled(true);
+        btnChangeInstall->SetEnabled(true);
+    });
     FExitCode = exitcode::kFailure; // until the run says otherwise
 
     // The embedded archive is read in place, through the handle to the program file held

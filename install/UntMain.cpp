@@ -113,6 +113,9 @@ void TFrmCommInst::FormCreate(TObject*) {
     };
     imgDown->OnMouseDown = toggle;
     imgUp->OnMouseDown = toggle;
+    // From the keyboard (a mouse press hides the arrow before its release could click).
+    imgDown->OnClick = [toggle](TObject* sender) { toggle(sender, TMouseButton::mbLeft, 0, 0, 0); };
+    imgUp->OnClick = imgDown->OnClick;
     SetClientHeight(400);
 
     const TArguments arguments = ParseArguments(CommandLineArguments());
@@ -222,9 +225,13 @@ bool TFrmCommInst::IsUninstallRole() const {
 
 void TFrmCommInst::ToggleCustomInstall(TObject*, TMouseButton, TShiftState, int, int) {
     FImgDown = !FImgDown;
+    const bool arrowFocused = imgDown->Focused() || imgUp->Focused();
     imgDown->SetVisible(!imgDown->Visible());
     imgUp->SetVisible(!imgUp->Visible());
     SetClientHeight(FImgDown ? 500 : 400);
+    // The focus stays on the arrow, now the other picture.
+    if (arrowFocused)
+        FocusControl(imgDown->Visible() ? imgDown : imgUp, false);
 }
 
 void TFrmCommInst::imgbtnCloseClick(TObject*) {

@@ -248,6 +248,25 @@ void TControl::Click() {
         OnClick(this);
 }
 
+bool TControl::Showing() const {
+    for (const TControl* c = this; c; c = c->parent_)
+        if (!c->visible_)
+            return false;
+    return true;
+}
+
+bool TControl::Focused() const {
+    const TControl* root = this;
+    while (root->parent_)
+        root = root->parent_;
+    return static_cast<const TWinControl*>(root)->focused_ == this && root != this;
+}
+
+void TControl::Press() {
+    if (enabled_ && Showing())
+        Click();
+}
+
 void TControl::Invalidate() {
     if (IsWindowed()) {
         HWND h = static_cast<TWinControl*>(this)->Handle();
@@ -402,7 +421,48 @@ void TWinControl::PaintChildren(HDC dc, const RECT& area) {
         IntersectClipRect(dc, 0, 0, c->Width(), c->Height());
         c->Paint(dc);
         RestoreDC(dc, saved);
+        if (c->Focused() && RootContainer()->focusCues_) {
+            // Inside the control's edge, so that the next control's paint never covers it.
+            RECT cue = bounds;
+            InflateRect(&cue, -2, -2);
+            SetTextColor(dc, RGB(0, 0, 0));
+            SetBkColor(dc, RGB(255, 255, 255));
+            DrawFocusRect(dc, &cue);
+        }
     }
+}
+
+TWinControl* TWinControl::RootContainer() {
+    TWinControl* root = this;
+    while (root->Parent())
+        root = root->Parent();
+    return root;
+}
+
+void TWinControl::FocusControl(TControl* control, bool byKeyboard) {
+    TWinControl* root = RootContainer();
+    if (root != this) {
+        root->FocusControl(control, byKeyboard);
+        return;
+    }
+    const bool cuesChanged = byKeyboard && !focusCues_;
+    if (byKeyboard)
+        focusCues_ = true;
+    if (control == focused_ && !cuesChanged)
+        return;
+    TControl* previous = focused_;
+    focused_ = control;
+    // The system's focus: the edit box's own window, or this window for a windowless control.
+    HWND wanted =
+        control && control->IsWindowed() ? static_cast<TWinControl*>(control)->Handle() : hwnd_;
+    if (wanted && GetFocus() != wanted && IsWindowVisible(hwnd_))
+        SetFocus(wanted);
+    if (previous && previous != control)
+        previous->Invalidate();
+    if (control)
+        control->Invalidate();
+    if (previous != control)
+        FocusChanged(control);
 }
 
 void TWinControl::ContainerMouseDown(TMouseButton button, TShiftState shift, int x, int y) {
@@ -432,6 +492,8 @@ void TWinControl::HandleMousePress(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     captured_ = target;
     SetCapture(hwnd_);
+    if (target->TabStop && (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK))
+        FocusControl(target, false);
     target->Perform(msg, wParam, PointToLParam(p.x - target->Left(), p.y - target->Top()));
 }
 

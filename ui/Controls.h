@@ -130,6 +130,15 @@ public:
 
     // A system cursor (IDC_*) shown while the pointer is over the control; null for the arrow.
     LPCWSTR Cursor = nullptr;
+    // Takes the keyboard focus with Tab and Shift+Tab (in the form's tab order); Enter and
+    // Space then press it.
+    bool TabStop = false;
+    // Visible, and so is every container up to the window.
+    bool Showing() const;
+    // The control has the window's keyboard focus.
+    bool Focused() const;
+    // What Enter and Space do to the focused control: a click, when it is enabled and shown.
+    virtual void Press();
     TControlStyle ControlStyle = 0;
 
     TMouseEvent OnMouseDown;
@@ -208,6 +217,20 @@ public:
     TControl* ControlAtPos(POINT clientPoint, bool allowDisabled) const;
     // Paints this container's background and windowless children into `dc`.
     void PaintChildren(HDC dc, const RECT& area);
+    // The window this control lies on (the outermost container).
+    TWinControl* RootContainer();
+
+    // Keyboard focus, kept by the outermost container for the whole window: the focused
+    // control (null for none), set by Tab, by a press of the mouse on a control that takes the
+    // focus, and by the edit box when it gets the focus itself. `byKeyboard` turns the focus
+    // rectangle on for good (the system's rule: hidden until a key is used).
+    TControl* FocusedControl() const { return focused_; }
+    void FocusControl(TControl* control, bool byKeyboard);
+    bool FocusCuesShown() const { return focusCues_; }
+
+protected:
+    // Called on the outermost container after the focus has moved.
+    virtual void FocusChanged(TControl* focused) {}
 
 protected:
     // Creates the window; the toolkit's own class unless `className` names a system class.
@@ -231,6 +254,12 @@ private:
     TControl* captured_ = nullptr;
     TControl* hovered_ = nullptr;
     bool trackingLeave_ = false;
+
+protected:
+    // Kept on the outermost container: the control with the keyboard focus (windowless or
+    // windowed), and whether focus rectangles are drawn (only once a key has been used).
+    TControl* focused_ = nullptr;
+    bool focusCues_ = false;
 
     friend class TControl;
 };

@@ -3,8 +3,11 @@
 
 #include "sys/Error.h"
 #include "ui/Picture.h"
+#include "ui/StdCtrls.h"
 
 #include <commctrl.h>
+
+#include <algorithm>
 #include <objbase.h>
 
 TApplication* Application = nullptr;
@@ -62,11 +65,113 @@ void TForm::Close() {
 }
 
 LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_CLOSE) {
-        Close();
+    switch (msg) {
+    case WM_CLOSE:
+        // Closing from outside is the close button's press, with its rule.
+        if (CancelControl)
+            CancelControl->Press();
+        else
+            Close();
         return 0;
+    case WM_COMMAND:
+        // The edit box took the focus itself (clicked, say): the window's focus follows.
+        if (HIWORD(wParam) == EN_SETFOCUS)
+            for (TControl* c : Children())
+                if (c->IsWindowed() &&
+                    static_cast<TWinControl*>(c)->Handle() == reinterpret_cast<HWND>(lParam))
+                    FocusControl(c, false);
+        break;
+    default:
+        break;
     }
     return TWinControl::WndProc(msg, wParam, lParam);
+}
+
+bool TForm::InClientArea(const TControl& control) const {
+    RECT r = control.BoundsRect();
+    for (const TWinControl* p = control.Parent(); p && p != this; p = p->Parent())
+        OffsetRect(&r, p->Left(), p->Top());
+    const RECT client{0, 0, ClientWidth(), ClientHeight()};
+    RECT overlap;
+    return IntersectRect(&overlap, &r, &client) != FALSE;
+}
+
+std::vector<TControl*> TForm::FocusableControls() const {
+    std::vector<TControl*> focusable;
+    for (TControl* c : TabOrder)
+        if (c->TabStop && c->Enabled() && c->Showing() && InClientArea(*c))
+            focusable.push_back(c);
+    return focusable;
+}
+
+void TForm::MoveFocus(bool forward) {
+    const std::vector<TControl*> focusable = FocusableControls();
+    if (focusable.empty())
+        return;
+    const auto at = std::find(focusable.begin(), focusable.end(), FocusedControl());
+    std::size_t next;
+    if (at == focusable.end())
+        next = forward ? 0 : focusable.size() - 1;
+    else {
+        const std::size_t i = static_cast<std::size_t>(at - focusable.begin());
+        next = forward ? (i + 1) % focusable.size() : (i + focusable.size() - 1) % focusable.size();
+    }
+    FocusControl(focusable[next], true);
+}
+
+TControl* TForm::DefaultControl() const {
+    for (TComponent* component : Components()) {
+        const auto* page = dynamic_cast<const TTabSheet*>(component);
+        if (page && page->Showing() && page->DefaultControl && page->DefaultControl->Enabled() &&
+            page->DefaultControl->Showing())
+            return page->DefaultControl;
+    }
+    return nullptr;
+}
+
+bool TForm::PreTranslateKey(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN && msg.message != WM_KEYUP)
+        return false;
+    if (msg.hwnd != Handle() && !IsChild(Handle(), msg.hwnd))
+        return false;
+    const bool down = msg.message == WM_KEYDOWN;
+    TControl* focused = FocusedControl();
+    // A windowless button with the focus; the edit box keeps its own keys but Tab and Enter.
+    TControl* button = focused && !focused->IsWindowed() && focused->TabStop &&
+                               focused->Enabled() && focused->Showing()
+                           ? focused
+                           : nullptr;
+    switch (msg.wParam) {
+    case VK_TAB:
+        if (down)
+            MoveFocus(GetKeyState(VK_SHIFT) >= 0);
+        return true;
+    case VK_RETURN:
+        if (down) {
+            TControl* target = button ? button : DefaultControl();
+            if (target) {
+                FocusControl(target, false);
+                target->Press();
+            }
+        }
+        return true;
+    case VK_SPACE:
+        if (!button)
+            return false;
+        if (down)
+            spacePressed_ = button;
+        else if (spacePressed_ == button) {
+            spacePressed_ = nullptr;
+            button->Press();
+        }
+        return true;
+    case VK_ESCAPE:
+        if (down && CancelControl)
+            CancelControl->Press();
+        return true;
+    default:
+        return false;
+    }
 }
 
 // ---- TApplication
@@ -95,6 +200,8 @@ void TApplication::Run() {
         const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0 || got == -1)
             break;
+        if (mainForm_ && mainForm_->PreTranslateKey(msg))
+            continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
@@ -115,6 +222,8 @@ void TApplication::ProcessMessages() {
             PostQuitMessage(static_cast<int>(msg.wParam));
             return;
         }
+        if (mainForm_ && mainForm_->PreTranslateKey(msg))
+            continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

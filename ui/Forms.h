@@ -6,6 +6,7 @@
 
 #include <exception>
 #include <string>
+#include <vector>
 
 // A borderless top-level window that owns its taskbar button.
 class TForm : public TWinControl {
@@ -19,11 +20,34 @@ public:
     void Close();
     void SetClientHeight(int height) { SetBounds(Left(), Top(), Width(), height); }
 
+    // The control Esc presses. Every way of closing the window that is not the program's own
+    // (Alt+F4, the system menu, the taskbar's "Close window") presses it too, and does nothing
+    // while it is disabled. Without one, those close the window.
+    TControl* CancelControl = nullptr;
+    // The controls that take the focus, in the order Tab visits them; those not showing, not
+    // enabled or outside the window's client area are passed over.
+    std::vector<TControl*> TabOrder;
+    // The keyboard's part of the message loop, for messages to this window or its children:
+    // Tab and Shift+Tab move the focus, Enter presses the focused button or else the shown
+    // page's default control, Space presses the focused button, Esc the cancel control.
+    // True when the message has been handled and must not be dispatched.
+    bool PreTranslateKey(const MSG& msg);
+
 protected:
     LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // The controls of TabOrder that can take the focus now.
+    std::vector<TControl*> FocusableControls() const;
+    void MoveFocus(bool forward);
+    // The shown page's default control, when there is one that can be pressed.
+    TControl* DefaultControl() const;
+    // Whether the control lies at least partly inside the client area.
+    bool InClientArea(const TControl& control) const;
+
     bool shownOnce_ = false;
+    // The control Space went down on: the press happens when the key comes up.
+    TControl* spacePressed_ = nullptr;
 };
 
 class TApplication {

@@ -160,5 +160,18 @@ void BuildMainLayout(TForm& form, TMainWindowControls& c) {
         MakeButton(form, c.tbUninFinish, L"btnUninExit", 201, 48, 175, 45, L"退出", bigButtonFont);
     c.btnUninExit->SetStretch(true);
 
+    // The keyboard: the pages' main buttons, the arrow, the path box, "更改目录", and the close
+    // button last; Enter presses a page's main button, Esc the close button.
+    c.tbInstall->DefaultControl = c.btnInstall;
+    c.tbFinish->DefaultControl = c.btnExit;
+    c.tbUninstall->DefaultControl = c.btnUninstall;
+    c.tbUninFinish->DefaultControl = c.btnUninExit;
+    form.CancelControl = c.imgbtnClose;
+    form.TabOrder = {c.btnInstall, c.imgDown,          c.imgUp,
+                     c.btnExit,    c.btnUninstall,     c.btnUninExit,
+                     c.edtPath,    c.btnChangeInstall, c.imgbtnClose};
+    for (TControl* control : form.TabOrder)
+        control->TabStop = true;
+
     LoadLayoutPictures(c);
 }

@@ -71,6 +71,8 @@ public:
     TTabSheet(TComponent* owner, TPageControl* pageControl);
     std::wstring ClassName() const override { return L"TTabSheet"; }
     bool TabVisible = true;
+    // What Enter presses while this page is shown and nothing else has the focus.
+    TControl* DefaultControl = nullptr;
     TPageControl* PageControl() const { return pageControl_; }
 
 private:
