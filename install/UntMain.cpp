@@ -13,6 +13,9 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
+#include <functional>
+#include <utility>
 #include <vector>
 
 TFrmCommInst* FrmCommInst = nullptr;
@@ -116,7 +119,7 @@ void TFrmCommInst::FormCreate(TObject*) {
     // From the keyboard (a mouse press hides the arrow before its release could click).
     imgDown->OnClick = [toggle](TObject* sender) { toggle(sender, TMouseButton::mbLeft, 0, 0, 0); };
     imgUp->OnClick = imgDown->OnClick;
-    SetClientHeight(400);
+    SetLayoutHeight(400);
 
     const TArguments arguments = ParseArguments(CommandLineArguments());
     // A log that cannot be written does not stop the run.
@@ -144,20 +147,7 @@ void TFrmCommInst::FormCreate(TObject*) {
         SetProgressPauses(false);
     }
 
-    if (ResourceExists(L"bgpic", L"file"))
-        LoadPngResourceToImage(*imgMain, L"bgpic", L"file");
-    if (ResourceExists(L"logo", L"file"))
-        LoadPngResourceToImage(*imgLogo, L"logo", L"file");
-    TTextImageButton* bigButtons[] = {btnInstall, btnExit, btnUninstall, btnUninExit};
-    if (ResourceExists(L"btninst01", L"file"))
-        for (TTextImageButton* b : bigButtons)
-            LoadPngResourceToPicture(b->Bitmap(), L"btninst01", L"file");
-    if (ResourceExists(L"btninst02", L"file"))
-        for (TTextImageButton* b : bigButtons)
-            LoadPngResourceToPicture(b->BitmapOver(), L"btninst02", L"file");
-    if (ResourceExists(L"btninst03", L"file"))
-        for (TTextImageButton* b : bigButtons)
-            LoadPngResourceToPicture(b->BitmapDown(), L"btninst03", L"file");
+    LoadBrandingPictures();
 
     if (!LoadSettings())
         return;
@@ -208,7 +198,7 @@ void TFrmCommInst::FormCreate(TObject*) {
     lblVersion->SetCaption(FVersion);
     lblDescription->SetCaption(FDescription);
     lblBigTitle->SetCaption(FBigTitle);
-    lblVersion->SetLeft(lblBigTitle->Left() + lblBigTitle->Width() + 10);
+    PlaceHeaderTexts();
 
     for (TTabSheet* page : cnMain->Pages()) {
         page->SetCaption(L"");
@@ -217,6 +207,58 @@ void TFrmCommInst::FormCreate(TObject*) {
 
     if (FbSilent)
         tmrHiddenAutoInst->SetEnabled(true);
+}
+
+void TFrmCommInst::PlaceHeaderTexts() {
+    // Inside the window, 10 pixels from its right edge; the version follows the title's drawn
+    // width, and a title too long for both ends with "...".
+    const int right = Scaled(600 - 10), gap = Scaled(10);
+    lblDescription->SetMaxWidth(right - lblDescription->Left());
+    lblVersion->SetMaxWidth(Scaled(150));
+    lblBigTitle->SetMaxWidth(
+        std::max(gap, right - lblBigTitle->Left() - gap - lblVersion->Width()));
+    lblVersion->SetLeft(lblBigTitle->Left() + lblBigTitle->Width() + gap);
+}
+
+void TFrmCommInst::DpiChanged() {
+    PlaceHeaderTexts();
+}
+
+void TFrmCommInst::LoadBrandingPictures() {
+    TTextImageButton* const bigButtons[] = {btnInstall, btnExit, btnUninstall, btnUninExit};
+    const std::pair<const wchar_t*, std::function<void(const TPicture&)>> pictures[] = {
+        {L"bgpic", [this](const TPicture& p) { imgMain->SetPicture(p); }},
+        {L"logo", [this](const TPicture& p) { imgLogo->SetPicture(p); }},
+        // Into the buttons' holders, as the layout's own pictures are.
+        {L"btninst01",
+         [&](const TPicture& p) {
+             for (auto* b : bigButtons)
+                 b->Bitmap() = p;
+         }},
+        {L"btninst02",
+         [&](const TPicture& p) {
+             for (auto* b : bigButtons)
+                 b->BitmapOver() = p;
+         }},
+        {L"btninst03",
+         [&](const TPicture& p) {
+             for (auto* b : bigButtons)
+                 b->BitmapDown() = p;
+         }},
+    };
+    for (const auto& [name, place] : pictures) {
+        if (!ResourceExists(name, L"file"))
+            continue;
+        TPicture picture;
+        LoadPngResourceToPicture(picture, name, L"file");
+        // Its version at twice the resolution, for scaled screens, when the product has one.
+        const std::wstring doubled = std::wstring(name) + L"@2x";
+        if (ResourceExists(doubled, L"file")) {
+            const std::string_view png = ResourceData(doubled, L"file");
+            picture.LoadDoubleResolutionPng(png.data(), png.size());
+        }
+        place(picture);
+    }
 }
 
 bool TFrmCommInst::IsUninstallRole() const {
@@ -228,7 +270,7 @@ void TFrmCommInst::ToggleCustomInstall(TObject*, TMouseButton, TShiftState, int,
     const bool arrowFocused = imgDown->Focused() || imgUp->Focused();
     imgDown->SetVisible(!imgDown->Visible());
     imgUp->SetVisible(!imgUp->Visible());
-    SetClientHeight(FImgDown ? 500 : 400);
+    SetLayoutHeight(FImgDown ? 500 : 400);
     // The focus stays on the arrow, now the other picture.
     if (arrowFocused)
         FocusControl(imgDown->Visible() ? imgDown : imgUp, false);

@@ -85,6 +85,15 @@ private:
     bool TakeProductLock();
     // True when the executable is named "unin.exe" (exactly): the uninstall role.
     bool IsUninstallRole() const;
+    // The product's branding pictures (each with its "@2x" version when there is one) into
+    // the header, the logo and the big buttons; throws when one cannot be decoded.
+    void LoadBrandingPictures();
+    // Fits the header's texts into the window: the description and the title end with "..."
+    // where too long, and the version follows the title.
+    void PlaceHeaderTexts();
+
+protected:
+    void DpiChanged() override;
 };
 
 // The program's one main window, once created.

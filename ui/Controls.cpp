@@ -117,6 +117,7 @@ TControl::TControl(TComponent* owner, TWinControl* parent) : TComponent(owner), 
     }
 }
 
+
 TControl::~TControl() {
     if (parent_)
         parent_->RemoveChild(this);
@@ -135,6 +136,23 @@ void TControl::SetBounds(int left, int top, int width, int height) {
     height_ = height;
     if (!IsWindowed())
         Invalidate();
+}
+
+int TControl::Dpi() const {
+    return parent_ ? parent_->Dpi() : 96;
+}
+
+void TControl::SetLayoutBounds(int left, int top, int width, int height) {
+    layout_ = RECT{left, top, width, height};
+    hasLayout_ = true;
+    SetBounds(Scaled(left), Scaled(top), Scaled(width), Scaled(height));
+}
+
+void TControl::ScaleToDpi() {
+    SetFont(TFont(font_));
+    if (hasLayout_)
+        SetBounds(Scaled(layout_.left), Scaled(layout_.top), Scaled(layout_.right),
+                  Scaled(layout_.bottom));
 }
 
 void TControl::SetAlign(TAlign align) {
@@ -173,6 +191,7 @@ void TControl::SetCaption(const std::wstring& caption) {
 
 void TControl::SetFont(const TFont& font) {
     font_ = font;
+    font_.SetDpi(Dpi()); // the layout gives fonts at 96 DPI
     Invalidate();
 }
 
@@ -371,6 +390,11 @@ void TWinControl::SetFont(const TFont& font) {
         SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(Font().Handle()), TRUE);
 }
 
+void TWinControl::ScaleToDpi() {
+    TControl::ScaleToDpi();
+    Realign();
+}
+
 void TWinControl::AddChild(TControl* child) {
     children_.push_back(child);
 }
@@ -406,7 +430,8 @@ TControl* TWinControl::ControlAtPos(POINT p, bool allowDisabled) const {
 }
 
 void TWinControl::PaintChildren(HDC dc, const RECT& area) {
-    HBRUSH background = CreateSolidBrush(ResolveColor(Color));
+    HBRUSH background =
+        CreateSolidBrush(HighContrastOn() ? GetSysColor(COLOR_WINDOW) : ResolveColor(Color));
     FillRect(dc, &area, background);
     DeleteObject(background);
     for (TControl* c : children_) {
@@ -424,7 +449,7 @@ void TWinControl::PaintChildren(HDC dc, const RECT& area) {
         if (c->Focused() && RootContainer()->focusCues_) {
             // Inside the control's edge, so that the next control's paint never covers it.
             RECT cue = bounds;
-            InflateRect(&cue, -2, -2);
+            InflateRect(&cue, -Scaled(2), -Scaled(2));
             SetTextColor(dc, RGB(0, 0, 0));
             SetBkColor(dc, RGB(255, 255, 255));
             DrawFocusRect(dc, &cue);

@@ -113,6 +113,18 @@ public:
     void SetWidth(int width) { SetBounds(left_, top_, width, height_); }
     void SetHeight(int height) { SetBounds(left_, top_, width_, height); }
 
+    // The window's dots per inch: 96 unless the window is on a scaled screen.
+    virtual int Dpi() const;
+    // A length of the layout (given at 96 DPI) in pixels at the window's DPI; every position
+    // and size is scaled through here, so all are rounded the same way.
+    int Scaled(int length) const { return MulDiv(length, Dpi(), 96); }
+    // Sets the bounds in layout units and keeps them, so that the control can be placed again
+    // when the DPI changes.
+    void SetLayoutBounds(int left, int top, int width, int height);
+    // Takes the window's DPI: the font, and the bounds from the layout's (auto-sized controls
+    // then size themselves again).
+    virtual void ScaleToDpi();
+
     TAlign Align() const { return align_; }
     void SetAlign(TAlign align);
 
@@ -133,6 +145,8 @@ public:
     // Takes the keyboard focus with Tab and Shift+Tab (in the form's tab order); Enter and
     // Space then press it.
     bool TabStop = false;
+    // What a screen reader calls the control when its caption does not say it (or it has none).
+    std::wstring AccessibleName;
     // Visible, and so is every container up to the window.
     bool Showing() const;
     // The control has the window's keyboard focus.
@@ -173,10 +187,14 @@ protected:
     // Adjusts a proposed size; true when the control may take it (auto-size negotiation).
     virtual bool CanAutoSize(int& width, int& height) { return true; }
     bool autoSize_ = false;
+    // The bounds the layout gave, at 96 DPI (left, top, width, height), when it gave them.
+    RECT layout_{0, 0, 0, 0};
+    bool hasLayout_ = false;
 
 private:
     TWinControl* parent_;
     int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+
     TAlign align_ = TAlign::alNone;
     bool visible_ = true;
     bool enabled_ = true;
@@ -201,6 +219,7 @@ public:
     void SetEnabled(bool enabled) override;
     void SetCaption(const std::wstring& caption) override;
     void SetFont(const TFont& font) override;
+    void ScaleToDpi() override;
 
     COLORREF Color = clWhite;
     int ClientWidth() const;

@@ -8,13 +8,31 @@ COLORREF ResolveColor(COLORREF color) {
     return color;
 }
 
+namespace {
+std::optional<bool> contrastOverride;
+} // namespace
+
+void OverrideHighContrast(std::optional<bool> on) {
+    contrastOverride = on;
+}
+
+bool HighContrastOn() {
+    if (contrastOverride)
+        return *contrastOverride;
+    HIGHCONTRASTW contrast{};
+    contrast.cbSize = sizeof(contrast);
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
 HFONT TFont::Handle() const {
     if (!handle_) {
-        // Negative height: the character height in pixels, as the layout gives it.
+        // Negative height: the character height in pixels. DEFAULT_QUALITY: smoothed as the
+        // user's font smoothing setting says.
         const std::wstring face = InstalledFaceFor(name_);
-        HFONT font = CreateFontW(-height_, 0, 0, 0, bold_ ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
+        HFONT font = CreateFontW(-PixelHeight(), 0, 0, 0, bold_ ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
                                  FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                 CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
+                                 DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
         handle_ = std::make_unique<TFontHandle>(font);
     }
     return handle_->font;

@@ -2,6 +2,7 @@
 #include "sys/RunLog.h"
 
 #include "sys/Error.h"
+#include "ui/Accessible.h"
 #include "ui/Picture.h"
 #include "ui/StdCtrls.h"
 
@@ -33,11 +34,67 @@ void HandleToolkitException() {
 
 // ---- TForm
 
+namespace {
+
+#ifndef WM_DPICHANGED
+constexpr UINT WM_DPICHANGED = 0x02E0;
+#endif
+
+// The DPI the window is shown at: its monitor's (Windows 10 and later), else the system's.
+int WindowDpi(HWND window) {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpiForWindow && window) {
+        const UINT dpi = getDpiForWindow(window);
+        if (dpi > 0)
+            return static_cast<int>(dpi);
+    }
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+    if (screen)
+        ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
+} // namespace
+
 TForm::TForm(TComponent* owner) : TWinControl(owner, nullptr) {
     TControl::SetBounds(0, 0, 600, 400);
     CreateHandle(nullptr, WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, WS_EX_APPWINDOW,
                  nullptr);
+    dpi_ = WindowDpi(Handle());
+    SetLayoutBounds(0, 0, 600, 400);
 }
+
+void TForm::SetLayoutHeight(int height) {
+    layout_.bottom = height;
+    hasLayout_ = true;
+    SetBounds(Left(), Top(), Scaled(layout_.right), Scaled(height));
+}
+
+void TForm::ScaleToDpi() {
+    SetFont(TFont(Font()));
+    if (hasLayout_)
+        SetBounds(Left(), Top(), Scaled(layout_.right), Scaled(layout_.bottom));
+}
+
+void TForm::ApplyDpi(int dpi) {
+    dpi_ = dpi;
+    ScaleToDpi();
+    // Owned controls come in the order they were made, containers before what they hold.
+    for (TComponent* component : Components())
+        if (auto* control = dynamic_cast<TControl*>(component))
+            control->ScaleToDpi();
+    Realign();
+    for (TComponent* component : Components())
+        if (auto* container = dynamic_cast<TWinControl*>(component))
+            container->Realign();
+    DpiChanged();
+    RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
+TForm::~TForm() = default;
 
 void TForm::Show() {
     if (!shownOnce_) {
@@ -65,6 +122,10 @@ void TForm::Close() {
 }
 
 LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (!accessibility_)
+        accessibility_ = std::make_unique<TFormAccessibility>(*this);
+    if (LRESULT answer = 0; accessibility_->HandleMessage(msg, wParam, lParam, answer))
+        return answer;
     switch (msg) {
     case WM_CLOSE:
         // Closing from outside is the close button's press, with its rule.
@@ -73,6 +134,17 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         else
             Close();
         return 0;
+    case WM_DPICHANGED: {
+        // Moved to a monitor of another scale: the suggested place, and the layout at the new
+        // DPI (whose size is the suggested one).
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        TControl::SetBounds(suggested->left, suggested->top, Width(), Height());
+        SetWindowPos(Handle(), nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        ApplyDpi(LOWORD(wParam));
+        return 0;
+    }
     case WM_COMMAND:
         // The edit box took the focus itself (clicked, say): the window's focus follows.
         if (HIWORD(wParam) == EN_SETFOCUS)
@@ -85,6 +157,12 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         break;
     }
     return TWinControl::WndProc(msg, wParam, lParam);
+}
+
+void TForm::FocusChanged(TControl* focused) {
+    if (!accessibility_)
+        accessibility_ = std::make_unique<TFormAccessibility>(*this);
+    accessibility_->FocusChanged(focused);
 }
 
 bool TForm::InClientArea(const TControl& control) const {

@@ -5,13 +5,18 @@
 #include "ui/Controls.h"
 
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
+
+class TFormAccessibility;
 
 // A borderless top-level window that owns its taskbar button.
 class TForm : public TWinControl {
 public:
     explicit TForm(TComponent* owner);
+    // Disconnects the window's accessible object first: clients holding it get an error.
+    ~TForm() override;
     std::wstring ClassName() const override { return L"TForm"; }
 
     // Shows the window; the first time it is centred on the screen.
@@ -19,6 +24,15 @@ public:
     // Closing the main form ends the message loop (and so the program).
     void Close();
     void SetClientHeight(int height) { SetBounds(Left(), Top(), Width(), height); }
+    // The window's height in layout units (at 96 DPI), kept across changes of DPI.
+    void SetLayoutHeight(int height);
+
+    // The DPI of the monitor the window is on (96 for an unscaled one).
+    int Dpi() const override { return dpi_; }
+    // Lays the whole window out again for `dpi`: fonts, positions, sizes, pictures.
+    void ApplyDpi(int dpi);
+    // Keeps its screen position: only the size is scaled.
+    void ScaleToDpi() override;
 
     // The control Esc presses. Every way of closing the window that is not the program's own
     // (Alt+F4, the system menu, the taskbar's "Close window") presses it too, and does nothing
@@ -35,6 +49,11 @@ public:
 
 protected:
     LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    // Tells screen readers which control has the focus now.
+    void FocusChanged(TControl* focused) override;
+    // Called once the window has been laid out for a new DPI, for what the program places
+    // itself (texts that follow other texts, say).
+    virtual void DpiChanged() {}
 
 private:
     // The controls of TabOrder that can take the focus now.
@@ -46,6 +65,9 @@ private:
     bool InClientArea(const TControl& control) const;
 
     bool shownOnce_ = false;
+    // The client area as screen readers see it (ui/Accessible.h).
+    std::unique_ptr<TFormAccessibility> accessibility_;
+    int dpi_ = 96;
     // The control Space went down on: the press happens when the key comes up.
     TControl* spacePressed_ = nullptr;
 };

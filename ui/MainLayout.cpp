@@ -12,7 +12,7 @@ T* Make(TForm& form, TWinControl* parent, const wchar_t* name, int left, int top
         int height, Args&&... args) {
     T* control = new T(&form, parent, std::forward<Args>(args)...);
     control->Name = name;
-    control->SetBounds(left, top, width, height);
+    control->SetLayoutBounds(left, top, width, height);
     return control;
 }
 
@@ -48,7 +48,7 @@ void BuildMainLayout(TForm& form, TMainWindowControls& c) {
     form.SetCaption(L"FrmCommInst");
     form.Color = clWhite;
     form.SetFont(kWindowFont);
-    form.SetBounds(form.Left(), form.Top(), 600, 500);
+    form.SetLayoutHeight(500);
 
     // Window level, in the form description's order (which is the stacking order).
     c.lblPath = MakeLabel(form, &form, L"lblPath", 11, 439, 48, 15, L"安装路径", kWindowFont);
@@ -172,6 +172,10 @@ void BuildMainLayout(TForm& form, TMainWindowControls& c) {
                      c.edtPath,    c.btnChangeInstall, c.imgbtnClose};
     for (TControl* control : form.TabOrder)
         control->TabStop = true;
+    // What screen readers call the controls whose caption does not say it.
+    c.imgbtnClose->AccessibleName = L"关闭";
+    c.imgDown->AccessibleName = c.imgUp->AccessibleName = L"自定义安装";
+    c.edtPath->AccessibleName = L"安装路径";
 
     LoadLayoutPictures(c);
 }

@@ -58,4 +58,5 @@ struct TMainWindowControls {
 
 // Creates every control of the main window on `form` (which owns them) at the layout's place,
 // with the layout's texts and look. The form is sized 600 × 500, white, captioned "FrmCommInst".
+// Positions, sizes and fonts are those of a 96-DPI screen, scaled by the form's DPI.
 void BuildMainLayout(TForm& form, TMainWindowControls& c);

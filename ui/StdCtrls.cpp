@@ -23,6 +23,16 @@ void TLabel::SetFont(const TFont& font) {
     AdjustSize();
 }
 
+void TLabel::SetMaxWidth(int pixels) {
+    maxWidth_ = pixels;
+    AdjustSize();
+}
+
+void TLabel::ScaleToDpi() {
+    TControl::ScaleToDpi();
+    AdjustSize();
+}
+
 void TLabel::AdjustSize() {
     if (!autoSize_)
         return;
@@ -31,23 +41,32 @@ void TLabel::AdjustSize() {
     // An empty caption still measures one blank, so that the label keeps its line height.
     std::wstring text = Caption().empty() ? std::wstring(L" ") : Caption();
     RECT r{0, 0, 0, 0};
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_EXPANDTABS);
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r,
+              DT_CALCRECT | DT_EXPANDTABS | DT_NOPREFIX);
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
+    if (maxWidth_ > 0 && r.right > maxWidth_)
+        r.right = maxWidth_;
     SetBounds(Left(), Top(), r.right, r.bottom);
 }
 
 void TLabel::Paint(HDC dc) {
     RECT r{0, 0, Width(), Height()};
-    if (!Transparent) {
-        HBRUSH brush = CreateSolidBrush(ResolveColor(Color));
+    // High contrast: the system's text colour on its window colour, whatever the layout says.
+    const bool contrast = HighContrastOn();
+    if (!Transparent || contrast) {
+        HBRUSH brush = CreateSolidBrush(contrast ? GetSysColor(COLOR_WINDOW) : ResolveColor(Color));
         FillRect(dc, &r, brush);
         DeleteObject(brush);
     }
     HGDIOBJ old = SelectObject(dc, Font().Handle());
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, ResolveColor(Enabled() ? Font().Color() : clGrayText));
-    UINT flags = DT_EXPANDTABS | (Alignment == TAlignment::taCenter ? DT_CENTER : DT_LEFT);
+    const COLORREF text = contrast ? (Enabled() ? clWindowText : clGrayText)
+                                   : (Enabled() ? Font().Color() : clGrayText);
+    SetTextColor(dc, ResolveColor(text));
+    // "&" is drawn as it is; a text too long for the label ends with "...".
+    const UINT flags = DT_EXPANDTABS | DT_NOPREFIX | DT_END_ELLIPSIS |
+                       (Alignment == TAlignment::taCenter ? DT_CENTER : DT_LEFT);
     DrawTextW(dc, Caption().c_str(), static_cast<int>(Caption().size()), &r, flags);
     SelectObject(dc, old);
 }
@@ -55,7 +74,7 @@ void TLabel::Paint(HDC dc) {
 // ---- TImage
 
 TImage::TImage(TComponent* owner, TWinControl* parent) : TControl(owner, parent) {
-    SetBounds(Left(), Top(), 105, 105);
+    SetBounds(Left(), Top(), Scaled(105), Scaled(105));
 }
 
 void TImage::SetPicture(const TPicture& picture) {
@@ -76,22 +95,22 @@ void TImage::SetAutoSize(bool on) {
 
 bool TImage::CanAutoSize(int& width, int& height) {
     if (picture_.Width() > 0 && picture_.Height() > 0) {
-        width = picture_.Width();
-        height = picture_.Height();
+        width = Scaled(picture_.Width());
+        height = Scaled(picture_.Height());
     }
     return true;
 }
 
 void TImage::PictureChanged() {
     if (autoSize_ && picture_.Width() > 0 && picture_.Height() > 0)
-        SetBounds(Left(), Top(), picture_.Width(), picture_.Height());
+        SetBounds(Left(), Top(), Scaled(picture_.Width()), Scaled(picture_.Height()));
     Invalidate();
 }
 
 void TImage::Paint(HDC dc) {
-    RECT dest =
-        Stretch ? RECT{0, 0, Width(), Height()} : RECT{0, 0, picture_.Width(), picture_.Height()};
-    picture_.Draw(dc, dest);
+    RECT dest = Stretch ? RECT{0, 0, Width(), Height()}
+                        : RECT{0, 0, Scaled(picture_.Width()), Scaled(picture_.Height())};
+    picture_.Draw(dc, dest, Dpi());
 }
 
 // ---- TPanel
@@ -126,6 +145,9 @@ void TPageControl::SetActivePage(TTabSheet* page) {
     for (TTabSheet* p : pages_)
         if (p != page)
             p->SetVisible(false);
+    // Screen readers read the window's elements afresh: the page's are others now.
+    if (HWND window = RootContainer()->Handle())
+        NotifyWinEvent(EVENT_OBJECT_REORDER, window, OBJID_CLIENT, CHILDID_SELF);
 }
 
 void TPageControl::SetBounds(int left, int top, int width, int height) {

@@ -20,13 +20,17 @@ public:
     TAlignment Alignment = TAlignment::taLeftJustify;
     void SetAutoSize(bool on);
     bool AutoSize() const { return autoSize_; }
+    // The widest the label may grow, in pixels (0: no limit). A longer text ends with "...".
+    void SetMaxWidth(int pixels);
 
     void SetCaption(const std::wstring& caption) override;
     void SetFont(const TFont& font) override;
+    void ScaleToDpi() override;
     void Paint(HDC dc) override;
 
 private:
     void AdjustSize();
+    int maxWidth_ = 0;
 };
 
 // Shows a picture at its own size from the top left, or stretched over the control. A new

@@ -20,13 +20,13 @@ private:
 
 TTextImageButton::TTextImageButton(TComponent* owner, TWinControl* parent)
     : TControl(owner, parent) {
-    SetBounds(Left(), Top(), 75, 25);
+    SetBounds(Left(), Top(), Scaled(75), Scaled(25));
 }
 
 void TTextImageButton::SetBitmap(const TPicture& picture) {
     Bmp = picture;
     ActualBmp = picture;
-    SetBounds(Left(), Top(), picture.Width(), picture.Height());
+    SetBounds(Left(), Top(), Scaled(picture.Width()), Scaled(picture.Height()));
     Repaint();
 }
 
@@ -70,15 +70,15 @@ void TTextImageButton::SetAutoSize(bool on) {
 
 bool TTextImageButton::CanAutoSize(int& width, int& height) {
     if (Bmp.Width() > 0 && Bmp.Height() > 0) {
-        width = Bmp.Width();
-        height = Bmp.Height();
+        width = Scaled(Bmp.Width());
+        height = Scaled(Bmp.Height());
     }
     return true;
 }
 
 RECT TTextImageButton::PictureRect() const {
     const int cw = Width(), ch = Height();
-    int w = ActualBmp.Width(), h = ActualBmp.Height();
+    int w = Scaled(ActualBmp.Width()), h = Scaled(ActualBmp.Height());
     if (FStretch || (FProportional && (w > cw || h > ch))) {
         if (FProportional && w > 0 && h > 0) {
             const double aspect = static_cast<double>(w) / h;
@@ -108,7 +108,7 @@ RECT TTextImageButton::PictureRect() const {
 
 void TTextImageButton::PictureChanged() {
     if (autoSize_ && ActualBmp.Width() > 0 && ActualBmp.Height() > 0)
-        SetBounds(Left(), Top(), ActualBmp.Width(), ActualBmp.Height());
+        SetBounds(Left(), Top(), Scaled(ActualBmp.Width()), Scaled(ActualBmp.Height()));
     bool opaque = false;
     if (!ActualBmp.Empty()) {
         const RECT r = PictureRect();
@@ -136,33 +136,48 @@ void TTextImageButton::Paint(HDC dc) {
     }
     TFlagGuard drawing(FDrawing);
 
-    if (Enabled() || BmpDAble.Empty()) {
-        ActualBmp.Draw(dc, PictureRect());
+    const int dpi = Dpi();
+    // High contrast: a plain face in the system's colours, framed, instead of the pictures.
+    const bool contrast = HighContrastOn();
+    if (contrast) {
+        RECT all{0, 0, Width(), Height()};
+        FillRect(dc, &all, GetSysColorBrush(COLOR_WINDOW));
+        FrameRect(dc, &all, GetSysColorBrush(Enabled() ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+    } else if (Enabled() || BmpDAble.Empty()) {
+        ActualBmp.Draw(dc, PictureRect(), dpi);
         if (!FSmallIcon.Empty()) {
-            const int top = std::max(0, (ActualBmp.Height() - FSmallIcon.Height()) / 2 + 1);
-            FSmallIcon.Draw(dc, RECT{10, top, 10 + FSmallIcon.Width(), top + FSmallIcon.Height()});
+            const int iconWidth = Scaled(FSmallIcon.Width()),
+                      iconHeight = Scaled(FSmallIcon.Height());
+            const int top = std::max(0, (Scaled(ActualBmp.Height()) - iconHeight) / 2 + Scaled(1));
+            const int left = Scaled(10);
+            FSmallIcon.Draw(dc, RECT{left, top, left + iconWidth, top + iconHeight}, dpi);
         }
     } else {
         // The disabled picture gives the control its size; the small icon is left out.
-        SetBounds(Left(), Top(), BmpDAble.Width(), BmpDAble.Height());
-        BmpDAble.Draw(dc, RECT{0, 0, BmpDAble.Width(), BmpDAble.Height()});
+        const int width = Scaled(BmpDAble.Width()), height = Scaled(BmpDAble.Height());
+        SetBounds(Left(), Top(), width, height);
+        BmpDAble.Draw(dc, RECT{0, 0, width, height}, dpi);
     }
 
     HGDIOBJ oldFont = SelectObject(dc, Font().Handle());
-    SetTextColor(dc, Enabled() ? ResolveColor(Font().Color()) : clBlack);
+    if (contrast)
+        SetTextColor(dc, GetSysColor(Enabled() ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
+    else
+        SetTextColor(dc, Enabled() ? ResolveColor(Font().Color()) : clBlack);
     const std::wstring& caption = Caption();
     SIZE extent{0, 0};
     GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
     const int top = (Height() - extent.cy) / 2;
     int left = (Width() - extent.cx) / 2;
-    if (!FSmallIcon.Empty() && left < FSmallIcon.Width() + 16)
-        left = FSmallIcon.Width() + 16;
+    const int iconSpace = Scaled(FSmallIcon.Width()) + Scaled(16);
+    if (!FSmallIcon.Empty() && left < iconSpace)
+        left = iconSpace;
     if (!caption.empty()) {
         FBrushClear = true;
         const int oldMode = SetBkMode(dc, TRANSPARENT);
         RECT text{left, top, left + extent.cx, top + extent.cy};
         DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
-                  DT_SINGLELINE | DT_CENTER | DT_VCENTER | DT_NOCLIP);
+                  DT_SINGLELINE | DT_CENTER | DT_VCENTER | DT_NOCLIP | DT_NOPREFIX);
         SetBkMode(dc, oldMode);
     }
     SelectObject(dc, oldFont);

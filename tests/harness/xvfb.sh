@@ -13,7 +13,7 @@ start)
   for n in $(seq 90 199); do
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
     # Detached, with its own output files, so that CTest does not wait for it.
-    setsid Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -ac >"$dir/xvfb.log" 2>&1 </dev/null &
+    setsid Xvfb ":$n" -screen 0 1600x1200x24 -nolisten tcp -ac >"$dir/xvfb.log" 2>&1 </dev/null &
     pid=$!
     for _ in $(seq 1 100); do
       [ -e "/tmp/.X11-unix/X$n" ] && break

@@ -24,14 +24,29 @@
 //       The ids of the running processes of that name, one a line (status 1 if there are none).
 //   wait-exit --exe NAME [--timeout MS]
 //       Waits until no process of that name is running.
+//   accessible --exe NAME [--button TEXT] [--events MS] [--timeout MS]
+//       Waits for the process's visible main window (an unowned one) and reads its client area
+//       as a screen reader does (MSAA: AccessibleObjectFromWindow, AccessibleChildren): the
+//       object itself, then each child, with role, state, location, what a hit test at the
+//       child's middle finds, default action, value and name. With --button, then does the
+//       default action of the first child named TEXT (exactly) and prints "pressed". With
+//       --events, then prints for MS ms the focus and reorder events raised for the client
+//       area (watched from before the press).
 //   exit-code [--timeout MS] -- PROGRAM [ARGS...]
 //       Starts PROGRAM (a Windows or an absolute Unix path), waits for it and prints its whole
 //       32-bit exit code, which wine itself only passes on modulo 256. With --timeout, a
 //       program still running then is ended and the status is 1.
+//   responsive --exe NAME [--timeout MS]
+//       Waits for the process's visible main window (as wait --visible, an unowned one), then,
+//       until that process has ended, sends the window WM_NULL about every 100 ms and waits at
+//       most 1000 ms for each answer. Prints the probes sent, the slowest answer and the probes
+//       left unanswered (also those the system itself took for hung, IsHungAppWindow), and says
+//       on standard error when each one went unanswered; the status is 4 when any did. The
+//       timeout bounds the whole watch: the process still running then gives status 1.
 //   help
 //
 // Exit status: 0 done; 1 nothing found, or timed out (MS, default 20000); 2 bad usage;
-// 3 failure (a program that cannot be started).
+// 3 failure (a program that cannot be started); 4 a window did not answer (responsive).
 //
 // Output is UTF-8, one record a line, made of KEY=VALUE fields separated by single spaces:
 //   window hwnd=0x00010060 pid=292 exe=setup.exe class=TFrmCommInst visible=1 enabled=1
@@ -47,6 +62,18 @@
 //   button id=2 default=0 text=Cancel
 //   pressed id=2 text=Cancel
 //   exit-code=1603
+//   accessible hwnd=0x00010060 pid=292 exe=setup.exe children=9 focus=self|N|none role=client
+//          state=0x00100004 states=focused,focusable location=L,T,W,H hit=self|N|none
+//          action=WORD value=WORD name=TEXT                          (one line)
+//     element id=1 role=pushbutton|statictext|text|progressbar|0xNN state=0x00100000
+//          states=focusable|unavailable|...|- location=L,T,W,H hit=1 action=Press value=
+//          name=TEXT                                                 (one line)
+//   pressed id=3 name=TEXT
+//   event focus|reorder child=self|N
+//          (location: screen coordinates, width and height)
+//   watching hwnd=0x00010060 pid=292 exe=setup.exe       (responsive: the first probe follows)
+//   responsive hwnd=0x00010060 pid=292 exe=setup.exe probes=57 slowest=12 unanswered=0
+//          (slowest: the longest answer, in ms)                      (one line)
 // A window's rect and client are screen coordinates; a child's rect is relative to the client
 // area of its top-level window. A free-text field (title=, text=) always ends its line; in it
 // a line break is written \n, a carriage return \r, a tab \t and other control characters
@@ -55,6 +82,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <oleacc.h>
 #include <tlhelp32.h>
 
 #include "sys/Win32Handle.h"
@@ -63,6 +91,7 @@
 #include <cstdint>
 #include <cwchar>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -75,12 +104,16 @@ constexpr int kExitOk = 0;
 constexpr int kExitNotFound = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitFailure = 3;
+constexpr int kExitNotResponding = 4;
 
 constexpr DWORD kDefaultTimeoutMs = 20000;
 constexpr DWORD kPollMs = 50;
 // A program that does not answer a message within this time is treated as hung.
 constexpr UINT kSendTimeoutMs = 3000;
 constexpr int kMessageTextId = 0xFFFF;
+// responsive: a probe every this many ms, each answered within the limit or counted as not.
+constexpr DWORD kProbeIntervalMs = 100;
+constexpr UINT kProbeLimitMs = 1000;
 
 const wchar_t kUsage[] =
     L"usage: wintool COMMAND [OPTIONS]\n"
@@ -93,10 +126,12 @@ const wchar_t kUsage[] =
     L"  close --exe NAME\n"
     L"  pids --exe NAME\n"
     L"  wait-exit --exe NAME [--timeout MS]\n"
+    L"  accessible --exe NAME [--button TEXT] [--events MS] [--timeout MS]\n"
     L"  exit-code [--timeout MS] -- PROGRAM [ARGS...]\n"
+    L"  responsive --exe NAME [--timeout MS]\n"
     L"  help\n"
     L"Exit status: 0 done, 1 not found or timed out (default 20000 ms), 2 bad usage,"
-    L" 3 failure.\n"
+    L" 3 failure, 4 a window did not answer within 1000 ms.\n"
     L"Output: UTF-8, one record a line of KEY=VALUE fields; title= and text= end the line.\n";
 
 // ---------------------------------------------------------------------------------------------
@@ -575,6 +610,7 @@ struct TOptions {
     std::optional<int> id;
     bool visible = false;
     std::optional<DWORD> timeoutMs;
+    std::optional<DWORD> eventsMs;     // accessible: how long to watch for events
     std::vector<std::wstring> program; // after "--"
 
     DWORD Timeout() const { return timeoutMs.value_or(kDefaultTimeoutMs); }
@@ -608,7 +644,9 @@ TOptions ParseArguments(int argc, wchar_t** argv) {
         {L"close", {L"--exe"}},
         {L"pids", {L"--exe"}},
         {L"wait-exit", {L"--exe", L"--timeout"}},
+        {L"accessible", {L"--exe", L"--button", L"--events", L"--timeout"}},
         {L"exit-code", {L"--timeout", L"--"}},
+        {L"responsive", {L"--exe", L"--timeout"}},
         {L"help", {}},
     };
     const auto command = allowed.find(options.command);
@@ -641,12 +679,14 @@ TOptions ParseArguments(int argc, wchar_t** argv) {
             options.button = value;
         else if (option == L"--text")
             options.text = value;
-        else if (option == L"--id" || option == L"--timeout") {
+        else if (option == L"--id" || option == L"--timeout" || option == L"--events") {
             const auto number = ParseNumber(value);
             if (!number)
                 throw TUsageError{option + L" needs a number, not " + value};
             if (option == L"--id")
                 options.id = static_cast<int>(*number);
+            else if (option == L"--events")
+                options.eventsMs = static_cast<DWORD>(*number);
             else
                 options.timeoutMs = static_cast<DWORD>(*number);
         }
@@ -886,6 +926,247 @@ int CommandWaitExit(const TOptions& options) {
     return kExitNotFound;
 }
 
+// ---------------------------------------------------------------------------------------------
+// Accessibility: what a screen reader reads from a window's client area (MSAA).
+
+struct TComRelease {
+    void operator()(IUnknown* object) const { object->Release(); }
+};
+using TAccessiblePtr = std::unique_ptr<IAccessible, TComRelease>;
+
+VARIANT ChildVariant(long id) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = id;
+    return v;
+}
+
+std::wstring RoleWord(long role) {
+    switch (role) {
+    case ROLE_SYSTEM_CLIENT:
+        return L"client";
+    case ROLE_SYSTEM_WINDOW:
+        return L"window";
+    case ROLE_SYSTEM_PUSHBUTTON:
+        return L"pushbutton";
+    case ROLE_SYSTEM_STATICTEXT:
+        return L"statictext";
+    case ROLE_SYSTEM_TEXT:
+        return L"text";
+    case ROLE_SYSTEM_PROGRESSBAR:
+        return L"progressbar";
+    case ROLE_SYSTEM_GRAPHIC:
+        return L"graphic";
+    default:
+        return Hex(static_cast<uint32_t>(role), 2);
+    }
+}
+
+std::wstring StateWords(long state) {
+    static const std::pair<long, const wchar_t*> names[] = {
+        {STATE_SYSTEM_UNAVAILABLE, L"unavailable"}, {STATE_SYSTEM_FOCUSED, L"focused"},
+        {STATE_SYSTEM_FOCUSABLE, L"focusable"},     {STATE_SYSTEM_READONLY, L"readonly"},
+        {STATE_SYSTEM_PRESSED, L"pressed"},         {STATE_SYSTEM_DEFAULT, L"default"},
+        {STATE_SYSTEM_INVISIBLE, L"invisible"},     {STATE_SYSTEM_OFFSCREEN, L"offscreen"},
+    };
+    std::wstring words;
+    for (const auto& [bit, name] : names)
+        if (state & bit)
+            words += (words.empty() ? L"" : L",") + std::wstring(name);
+    return words.empty() ? L"-" : words;
+}
+
+// A VT_I4 property (role, state); -1 when the object does not give one.
+template <typename Getter> long LongProperty(Getter get) {
+    VARIANT v;
+    VariantInit(&v);
+    const HRESULT hr = get(&v);
+    const long value = SUCCEEDED(hr) && v.vt == VT_I4 ? v.lVal : -1;
+    VariantClear(&v);
+    return value;
+}
+
+// A string property; "" when the object has none.
+template <typename Getter> std::wstring TextProperty(Getter get) {
+    BSTR text = nullptr;
+    std::wstring value;
+    if (SUCCEEDED(get(&text)) && text)
+        value.assign(text, SysStringLen(text));
+    SysFreeString(text);
+    return value;
+}
+
+// A child id as printed: the number, "self", or "none" for no element.
+std::wstring ChildWord(const VARIANT& v) {
+    if (v.vt == VT_I4)
+        return v.lVal == CHILDID_SELF ? L"self" : std::to_wstring(v.lVal);
+    if (v.vt == VT_DISPATCH)
+        return L"object";
+    return L"none";
+}
+
+// One element line: the object `object` itself (CHILDID_SELF) or its simple element `id`.
+// Returns its name.
+std::wstring PrintAccessibleElement(IAccessible& object, long id, const std::wstring& head) {
+    const VARIANT child = ChildVariant(id);
+    const long role = LongProperty([&](VARIANT* v) { return object.get_accRole(child, v); });
+    const long state = LongProperty([&](VARIANT* v) { return object.get_accState(child, v); });
+    const std::wstring name = TextProperty([&](BSTR* t) { return object.get_accName(child, t); });
+    const std::wstring value = TextProperty([&](BSTR* t) { return object.get_accValue(child, t); });
+    const std::wstring action =
+        TextProperty([&](BSTR* t) { return object.get_accDefaultAction(child, t); });
+    long left = 0, top = 0, width = 0, height = 0;
+    const bool located = SUCCEEDED(object.accLocation(&left, &top, &width, &height, child));
+    // What lies at the middle of the element: itself, unless something covers it.
+    VARIANT hit;
+    VariantInit(&hit);
+    if (!located || FAILED(object.accHitTest(left + width / 2, top + height / 2, &hit)))
+        VariantClear(&hit);
+    // -1: the object gave none.
+    PrintLine(head + L" role=" + (role == -1 ? L"none" : RoleWord(role)) + L" state=" +
+              (state == -1 ? L"none" : Hex(static_cast<uint32_t>(state))) + L" states=" +
+              (state == -1 ? L"-" : StateWords(state)) + L" location=" +
+              (located ? std::to_wstring(left) + L"," + std::to_wstring(top) + L"," +
+                             std::to_wstring(width) + L"," + std::to_wstring(height)
+                       : L"none") +
+              L" hit=" + ChildWord(hit) + L" action=" + Word(action) + L" value=" + Word(value) +
+              L" name=" + FreeText(name));
+    VariantClear(&hit);
+    return name;
+}
+
+// The window whose client-area events --events prints.
+HWND gEventWindow = nullptr;
+
+void CALLBACK OnAccessibleEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG objectId,
+                                LONG childId, DWORD, DWORD) {
+    if (window != gEventWindow || objectId != OBJID_CLIENT)
+        return;
+    const wchar_t* name = event == EVENT_OBJECT_FOCUS     ? L"focus"
+                          : event == EVENT_OBJECT_REORDER ? L"reorder"
+                                                          : nullptr;
+    if (name)
+        PrintLine(L"event " + std::wstring(name) + L" child=" +
+                  (childId == CHILDID_SELF ? std::wstring(L"self") : std::to_wstring(childId)));
+}
+
+// Dispatches this thread's messages (the events arrive as such) for `ms` milliseconds.
+void PumpFor(DWORD ms) {
+    const ULONGLONG deadline = GetTickCount64() + ms;
+    for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now),
+                                  QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+    }
+}
+
+// The process's visible top-level window that no other window owns.
+HWND FindMainWindow(const std::wstring& exe) {
+    const std::vector<DWORD> pids = PidsOf(SnapshotProcesses(), exe);
+    for (const HWND window : TopLevelWindows())
+        if (std::find(pids.begin(), pids.end(), WindowPid(window)) != pids.end() &&
+            IsWindowVisible(window) && !GetWindow(window, GW_OWNER))
+            return window;
+    return nullptr;
+}
+
+int CommandAccessible(const TOptions& options) {
+    HWND window = nullptr;
+    if (!PollUntil(options.Timeout(), [&] { return (window = FindMainWindow(*options.exe)); })) {
+        PrintError(L"no visible window of " + *options.exe + L" after " +
+                   std::to_wstring(options.Timeout()) + L" ms");
+        return kExitNotFound;
+    }
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+        PrintError(L"COM could not be started");
+        return kExitFailure;
+    }
+    int status = kExitOk;
+    {
+        IAccessible* raw = nullptr;
+        const HRESULT hr =
+            AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT),
+                                       __uuidof(IAccessible), reinterpret_cast<void**>(&raw));
+        if (FAILED(hr) || !raw) {
+            PrintError(L"no accessible object for the client area of " + HandleText(window) +
+                       L": " + Hex(static_cast<uint32_t>(hr)));
+            CoUninitialize();
+            return kExitFailure;
+        }
+        const TAccessiblePtr object(raw);
+        // Out of context: the events come to this thread's message queue.
+        gEventWindow = window;
+        const HWINEVENTHOOK hook =
+            options.eventsMs
+                ? SetWinEventHook(EVENT_OBJECT_REORDER, EVENT_OBJECT_FOCUS, nullptr,
+                                  OnAccessibleEvent, WindowPid(window), 0, WINEVENT_OUTOFCONTEXT)
+                : nullptr;
+        long count = 0;
+        object->get_accChildCount(&count);
+        VARIANT focus;
+        VariantInit(&focus);
+        object->get_accFocus(&focus);
+        PrintAccessibleElement(*object, CHILDID_SELF,
+                               L"accessible hwnd=" + HandleText(window) + L" pid=" +
+                                   std::to_wstring(WindowPid(window)) + L" exe=" +
+                                   Word(*options.exe) + L" children=" + std::to_wstring(count) +
+                                   L" focus=" + ChildWord(focus));
+        VariantClear(&focus);
+
+        std::vector<VARIANT> children(static_cast<size_t>(std::max(count, 0L)));
+        long got = 0;
+        if (count > 0 && FAILED(AccessibleChildren(object.get(), 0, count, children.data(), &got)))
+            got = 0;
+        std::optional<long> wanted;
+        for (long i = 0; i < got; ++i) {
+            VARIANT& child = children[static_cast<size_t>(i)];
+            if (child.vt == VT_I4) {
+                const std::wstring name = PrintAccessibleElement(
+                    *object, child.lVal, L"  element id=" + std::to_wstring(child.lVal));
+                if (options.button && !wanted && name == *options.button)
+                    wanted = child.lVal;
+            } else if (child.vt == VT_DISPATCH && child.pdispVal) {
+                // A child with an object of its own: read as itself.
+                IAccessible* inner = nullptr;
+                if (SUCCEEDED(child.pdispVal->QueryInterface(__uuidof(IAccessible),
+                                                             reinterpret_cast<void**>(&inner)))) {
+                    const TAccessiblePtr held(inner);
+                    PrintAccessibleElement(*held, CHILDID_SELF, L"  element id=object");
+                }
+            }
+            VariantClear(&child);
+        }
+        if (options.button) {
+            if (!wanted) {
+                PrintError(L"no element named " + *options.button);
+                status = kExitNotFound;
+            } else if (const HRESULT done = object->accDoDefaultAction(ChildVariant(*wanted));
+                       FAILED(done)) {
+                PrintError(L"accDoDefaultAction on " + *options.button + L" failed: " +
+                           Hex(static_cast<uint32_t>(done)));
+                status = kExitFailure;
+            } else {
+                PrintLine(L"pressed id=" + std::to_wstring(*wanted) + L" name=" +
+                          FreeText(*options.button));
+            }
+        }
+        if (options.eventsMs) {
+            PumpFor(*options.eventsMs);
+            if (hook)
+                UnhookWinEvent(hook);
+            else {
+                PrintError(L"cannot watch the window's events");
+                status = kExitFailure;
+            }
+        }
+    }
+    CoUninitialize();
+    return status;
+}
+
 int CommandExitCode(const TOptions& options) {
     std::wstring commandLine = QuoteArgument(ProgramPath(options.program[0]));
     for (size_t i = 1; i < options.program.size(); ++i)
@@ -909,6 +1190,104 @@ int CommandExitCode(const TOptions& options) {
     DWORD code = 0;
     GetExitCodeProcess(process.Get(), &code);
     PrintLine(L"exit-code=" + std::to_wstring(code));
+    return kExitOk;
+}
+
+// The visible top-level window of one of `pids` that no other window owns (a message box is
+// owned by the window it belongs to); null when there is none.
+HWND MainWindowOf(const std::vector<DWORD>& pids) {
+    for (const HWND window : TopLevelWindows())
+        if (std::find(pids.begin(), pids.end(), WindowPid(window)) != pids.end() &&
+            IsWindowVisible(window) && !GetWindow(window, GW_OWNER))
+            return window;
+    return nullptr;
+}
+
+double MillisecondsNow() {
+    static const double perMs = [] {
+        LARGE_INTEGER frequency{};
+        QueryPerformanceFrequency(&frequency);
+        return static_cast<double>(frequency.QuadPart) / 1000.0;
+    }();
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) / perMs;
+}
+
+int CommandResponsive(const TOptions& options) {
+    const ULONGLONG start = GetTickCount64();
+    const auto timeLeft = [&]() -> DWORD {
+        const ULONGLONG spent = GetTickCount64() - start;
+        return spent < options.Timeout() ? static_cast<DWORD>(options.Timeout() - spent) : 0;
+    };
+    ProcessMap processes;
+    HWND window = nullptr;
+    PollUntil(options.Timeout(), [&] {
+        processes = SnapshotProcesses();
+        return (window = MainWindowOf(PidsOf(processes, *options.exe))) != nullptr;
+    });
+    if (!window) {
+        PrintError(L"no visible window of " + *options.exe + L" after " +
+                   std::to_wstring(options.Timeout()) + L" ms");
+        return kExitNotFound;
+    }
+    const HWND watched = window;
+    const DWORD pid = WindowPid(window);
+    const THandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
+    if (!process) {
+        PrintError(L"cannot watch process " + std::to_wstring(pid) + L": error " +
+                   std::to_wstring(GetLastError()));
+        return kExitFailure;
+    }
+
+    // Written at once (no buffering): a test starts the work it watches once it reads this.
+    PrintLine(L"watching hwnd=" + HandleText(window) + L" pid=" + std::to_wstring(pid) + L" exe=" +
+              Word(*options.exe));
+    unsigned probes = 0, unanswered = 0;
+    double slowest = 0;
+    const double watchStart = MillisecondsNow();
+    bool ended = false;
+    while (!(ended = WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0) && timeLeft() > 0) {
+        if (!IsWindow(window) || !IsWindowVisible(window)) {
+            // Closed or hidden (the program is ending, or shows another main window).
+            window = MainWindowOf({pid});
+            if (!window) {
+                WaitForSingleObject(process.Get(), std::min(kProbeIntervalMs, timeLeft()));
+                continue;
+            }
+        }
+        const bool hungBefore = IsHungAppWindow(window) != FALSE;
+        const double sent = MillisecondsNow();
+        DWORD_PTR result = 0;
+        const bool answered =
+            SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kProbeLimitMs, &result) != 0;
+        const double took = MillisecondsNow() - sent;
+        // A window destroyed while the probe waited is no hang.
+        if (!answered && !IsWindow(window))
+            continue;
+        ++probes;
+        slowest = std::max(slowest, took);
+        if (!answered || hungBefore) {
+            ++unanswered;
+            PrintError(*options.exe + L" did not answer probe " + std::to_wstring(probes) +
+                       L" within " + std::to_wstring(kProbeLimitMs) + L" ms" +
+                       (hungBefore ? L" (the system takes it for hung)" : L"") + L", " +
+                       std::to_wstring(static_cast<long long>(sent - watchStart)) +
+                       L" ms into the watch");
+        }
+        WaitForSingleObject(process.Get(), std::min(kProbeIntervalMs, timeLeft()));
+    }
+    PrintLine(L"responsive hwnd=" + HandleText(watched) + L" pid=" + std::to_wstring(pid) +
+              L" exe=" + Word(*options.exe) + L" probes=" + std::to_wstring(probes) + L" slowest=" +
+              std::to_wstring(static_cast<long long>(slowest + 0.5)) + L" unanswered=" +
+              std::to_wstring(unanswered));
+    if (unanswered > 0)
+        return kExitNotResponding;
+    if (!ended) {
+        PrintError(*options.exe + L" still running after " + std::to_wstring(options.Timeout()) +
+                   L" ms: pid " + std::to_wstring(pid));
+        return kExitNotFound;
+    }
     return kExitOk;
 }
 
@@ -944,5 +1323,9 @@ int wmain(int argc, wchar_t** argv) {
         return CommandPids(options);
     if (options.command == L"wait-exit")
         return CommandWaitExit(options);
+    if (options.command == L"accessible")
+        return CommandAccessible(options);
+    if (options.command == L"responsive")
+        return CommandResponsive(options);
     return CommandExitCode(options);
 }

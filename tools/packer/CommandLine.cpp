@@ -70,6 +70,15 @@ bool MakeRequest(const TArguments& a, TPackRequest& request) {
                 request.Pictures.emplace_back(name, conventional);
         }
     }
+    // The double-resolution versions come from the product folder only, beside their pictures.
+    if (!a.product.empty())
+        for (const char* name : kPictureNames) {
+            const std::string doubled = std::string(name) + kDoubleResolutionSuffix;
+            const fs::path conventional = product / "branding" / (doubled + ".png");
+            std::error_code error;
+            if (fs::exists(conventional, error))
+                request.Pictures.emplace_back(doubled, conventional);
+        }
     request.Stub =
         a.stub.empty() ? OwnExecutablePath().parent_path() / "setup.exe" : PathFromUtf8(a.stub);
     request.Output = PathFromUtf8(a.output);

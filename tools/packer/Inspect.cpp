@@ -170,17 +170,19 @@ private:
     }
 
     void Pictures(const std::vector<TResource>& resources) {
-        for (const char* name : kPictureNames) {
-            const TResource* r = Find(resources, FoldCase(name));
-            if (r == nullptr)
-                continue;
-            const TPngCheck png = CheckPng(r->Data);
-            if (png.Valid)
-                Say("picture " + std::string(name) + ": PNG " + std::to_string(png.Width) + " x " +
-                    std::to_string(png.Height));
-            else
-                Problem("the picture " + std::string(name) + " is not a valid PNG: " + png.Problem);
-        }
+        for (const char* base : kPictureNames)
+            for (const std::string& name :
+                 {std::string(base), base + std::string(kDoubleResolutionSuffix)}) {
+                const TResource* r = Find(resources, FoldCase(name));
+                if (r == nullptr)
+                    continue;
+                const TPngCheck png = CheckPng(r->Data);
+                if (png.Valid)
+                    Say("picture " + name + ": PNG " + std::to_string(png.Width) + " x " +
+                        std::to_string(png.Height));
+                else
+                    Problem("the picture " + name + " is not a valid PNG: " + png.Problem);
+            }
     }
 
     void Archive(const std::vector<TResource>& resources) {

@@ -10,11 +10,15 @@
 // The branding pictures the installer looks for, by resource name, in its order.
 inline constexpr const char* kPictureNames[] = {"bgpic", "logo", "btninst01", "btninst02",
                                                 "btninst03"};
+// Appended to a picture's name for its optional version at twice the resolution
+// ("bgpic@2x.png", embedded as "bgpic@2x"), which the window takes on scaled screens.
+inline constexpr const char kDoubleResolutionSuffix[] = "@2x";
 
 struct TPackRequest {
     std::filesystem::path Settings;
     std::filesystem::path Payload;
-    // Picture resource name ("bgpic", ...) and its PNG file; absent ones are not embedded.
+    // Picture resource name ("bgpic", "bgpic@2x", ...) and its PNG file; absent ones are not
+    // embedded.
     std::vector<std::pair<std::string, std::filesystem::path>> Pictures;
     std::filesystem::path Stub;
     std::filesystem::path Output; // the setup.exe, or the folder of the loose form

@@ -63,6 +63,24 @@ void CheckPayload(const TPackRequest& request, TDiagnostics& diagnostics, TCheck
     diagnostics.Error(label, 0, message);
 }
 
+bool IsDoubleResolution(const std::string& name) {
+    const std::string suffix = kDoubleResolutionSuffix;
+    return name.size() > suffix.size() && name.ends_with(suffix);
+}
+
+std::string BaseName(const std::string& name) {
+    return IsDoubleResolution(name)
+               ? name.substr(0, name.size() - std::string(kDoubleResolutionSuffix).size())
+               : name;
+}
+
+bool HasPicture(const TPackRequest& request, const std::string& name) {
+    for (const auto& picture : request.Pictures)
+        if (picture.first == name)
+            return true;
+    return false;
+}
+
 void CheckPictures(const TPackRequest& request, TDiagnostics& diagnostics,
                    TCheckedProduct& product) {
     for (const auto& [name, path] : request.Pictures) {
@@ -77,6 +95,13 @@ void CheckPictures(const TPackRequest& request, TDiagnostics& diagnostics,
         if (!png.Valid) {
             diagnostics.Error(label, 0,
                               "the picture " + name + " is not a valid PNG: " + png.Problem);
+            continue;
+        }
+        const bool doubled = IsDoubleResolution(name);
+        if (doubled && !HasPicture(request, BaseName(name))) {
+            diagnostics.Warning(label, 0,
+                                "the picture " + name + " is left out: there is no " +
+                                    BaseName(name) + ".png for it to double");
             continue;
         }
         const TLayoutSize size = LayoutSizeOf(name);
@@ -131,6 +156,10 @@ void CheckOutput(const TPackRequest& request, TDiagnostics& diagnostics) {
 } // namespace
 
 TLayoutSize LayoutSizeOf(const std::string& pictureName) {
+    if (IsDoubleResolution(pictureName)) {
+        const TLayoutSize base = LayoutSizeOf(BaseName(pictureName));
+        return {base.Width * 2, base.Height * 2};
+    }
     if (pictureName == "bgpic")
         return {600, 400};
     if (pictureName == "logo")

@@ -260,6 +260,32 @@ std::string GreyPng(std::uint32_t width, std::uint32_t height) {
            chunk("IEND", "");
 }
 
+TEST_F(ValidationTest, DoubleResolutionPicturesAreEmbeddedBesideTheirPictures) {
+    // bgpic@2x at twice bgpic's size; logo@2x at the wrong size; btninst01@2x with no
+    // btninst01 to double.
+    scratch.Write("product/branding/bgpic@2x.png", GreyPng(1200, 800));
+    scratch.Write("product/branding/logo@2x.png", GreyPng(100, 100));
+    scratch.Write("product/branding/btninst01@2x.png", GreyPng(330, 90));
+    std::string errors;
+    ASSERT_EQ(packexit::kSuccess, Pack(errors)) << errors;
+    EXPECT_EQ(std::string::npos, errors.find("bgpic@2x")) << errors;
+    EXPECT_NE(std::string::npos,
+              errors.find("warning: the picture logo@2x is 100 x 100; the window shows it at "
+                          "192 x 192"))
+        << errors;
+    EXPECT_NE(std::string::npos, errors.find("warning: the picture btninst01@2x is left out: "
+                                             "there is no btninst01.png for it to double"))
+        << errors;
+
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(packexit::kSuccess, RunPacker({"packer", "verify", PathToUtf8(output)}));
+    const std::string listing = testing::internal::GetCapturedStdout();
+    EXPECT_NE(std::string::npos, listing.find("picture bgpic: PNG 600 x 400")) << listing;
+    EXPECT_NE(std::string::npos, listing.find("picture bgpic@2x: PNG 1200 x 800")) << listing;
+    EXPECT_NE(std::string::npos, listing.find("picture logo@2x: PNG 100 x 100")) << listing;
+    EXPECT_EQ(std::string::npos, listing.find("btninst01")) << listing;
+}
+
 TEST(PngCheckTest, APictureTheWindowCannotTakeIsRefused) {
     EXPECT_TRUE(CheckPng(GreyPng(16384, 2)).Valid) << CheckPng(GreyPng(16384, 2)).Problem;
     for (const auto& [width, height] : {std::pair{16385u, 45u}, std::pair{2u, 16385u}}) {
