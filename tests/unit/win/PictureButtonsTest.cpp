@@ -6,6 +6,7 @@
 #include "ui/Forms.h"
 #include "ui/ImgBtn.h"
 #include "ui/TextImageButton.h"
+#include "PaintSurface.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -68,34 +69,11 @@ constexpr COLORREF kRed = RGB(220, 30, 30), kGreen = RGB(30, 200, 30), kBlue = R
 
 // ---- The window's surface, painted by its container into memory and read back.
 
-class TSurface {
+class TSurface : public TPaintSurface {
 public:
     explicit TSurface(TWinControl& container)
-        : width_(container.ClientWidth()), height_(container.ClientHeight()) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width_;
-        info.bmiHeader.biHeight = -height_;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        dc_ = CreateCompatibleDC(nullptr);
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
-        old_ = SelectObject(dc_, bitmap_);
-        container.PaintChildren(dc_, RECT{0, 0, width_, height_});
-        GdiFlush();
-    }
-    ~TSurface() {
-        SelectObject(dc_, old_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
-    }
-    TSurface(const TSurface&) = delete;
-    TSurface& operator=(const TSurface&) = delete;
-
-    COLORREF At(int x, int y) const {
-        const std::uint32_t px = static_cast<const std::uint32_t*>(bits_)[y * width_ + x];
-        return RGB((px >> 16) & 0xFF, (px >> 8) & 0xFF, px & 0xFF);
+        : TPaintSurface(container.ClientWidth(), container.ClientHeight()) {
+        PaintContainer(container, 0, 0);
     }
     // The smallest rectangle holding every pixel of `area` that `match` accepts; empty (all
     // zero) when none does.
@@ -115,19 +93,8 @@ public:
                 }
         return found;
     }
-
-private:
-    int width_, height_;
-    HDC dc_;
-    HBITMAP bitmap_;
-    void* bits_ = nullptr;
-    HGDIOBJ old_;
 };
 
-bool Near(COLORREF a, COLORREF b) {
-    return std::abs(GetRValue(a) - GetRValue(b)) <= 8 &&
-           std::abs(GetGValue(a) - GetGValue(b)) <= 8 && std::abs(GetBValue(a) - GetBValue(b)) <= 8;
-}
 // Text drawn in blue over a red or white ground.
 bool Bluish(COLORREF c) {
     return GetBValue(c) > GetRValue(c) + 60;

@@ -3,6 +3,7 @@
 // texts drawn as they are ("&" stays) and kept inside their labels.
 
 #include "ui/MainLayout.h"
+#include "PaintSurface.h"
 
 #include <gtest/gtest.h>
 
@@ -12,70 +13,31 @@
 
 namespace {
 
-// Every windowed container of the form painted into one surface at its place in the window:
-// what the window shows, but the system's own controls (edit box, progress bar).
-class TWindowSurface {
+// Every windowed container of the form painted at its place in the window: what the window
+// shows, but the system's own controls (edit box, progress bar).
+class TWindowSurface : public TPaintSurface {
 public:
-    explicit TWindowSurface(TForm& form)
-        : width_(form.ClientWidth()), height_(form.ClientHeight()) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width_;
-        info.bmiHeader.biHeight = -height_;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        dc_ = CreateCompatibleDC(nullptr);
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
-        old_ = SelectObject(dc_, bitmap_);
+    explicit TWindowSurface(TForm& form) : TPaintSurface(form.ClientWidth(), form.ClientHeight()) {
         Paint(form, 0, 0);
-        GdiFlush();
-    }
-    ~TWindowSurface() {
-        SelectObject(dc_, old_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
-    }
-    TWindowSurface(const TWindowSurface&) = delete;
-    TWindowSurface& operator=(const TWindowSurface&) = delete;
-
-    COLORREF At(int x, int y) const {
-        const std::uint32_t px = static_cast<const std::uint32_t*>(bits_)[y * width_ + x];
-        return RGB((px >> 16) & 0xFF, (px >> 8) & 0xFF, px & 0xFF);
     }
     // How many pixels of `area` (window coordinates) `match` accepts.
     template <typename Match> int Count(const RECT& area, Match match) const {
         int count = 0;
-        for (int y = std::max(0L, area.top); y < std::min<LONG>(height_, area.bottom); ++y)
-            for (int x = std::max(0L, area.left); x < std::min<LONG>(width_, area.right); ++x)
+        for (int y = std::max(0L, area.top); y < std::min<LONG>(Height(), area.bottom); ++y)
+            for (int x = std::max(0L, area.left); x < std::min<LONG>(Width(), area.right); ++x)
                 count += match(At(x, y)) ? 1 : 0;
         return count;
     }
 
 private:
     void Paint(TWinControl& container, int x, int y) {
-        const int saved = SaveDC(dc_);
-        SetViewportOrgEx(dc_, x, y, nullptr);
-        IntersectClipRect(dc_, 0, 0, container.ClientWidth(), container.ClientHeight());
-        container.PaintChildren(dc_, RECT{0, 0, container.ClientWidth(), container.ClientHeight()});
-        RestoreDC(dc_, saved);
+        PaintContainer(container, x, y);
         for (TControl* child : container.Children())
             if (child->IsWindowed() && child->Visible() && child->ClassName() != L"TEdit" &&
                 child->ClassName() != L"TProgressBar")
                 Paint(*static_cast<TWinControl*>(child), x + child->Left(), y + child->Top());
     }
-
-    int width_, height_;
-    HDC dc_;
-    HBITMAP bitmap_;
-    void* bits_ = nullptr;
-    HGDIOBJ old_;
 };
-
-bool Near(COLORREF a, COLORREF b) {
-    return std::abs(GetRValue(a) - GetRValue(b)) <= 8 &&
-           std::abs(GetGValue(a) - GetGValue(b)) <= 8 && std::abs(GetBValue(a) - GetBValue(b)) <= 8;
-}
 
 std::string Text(const RECT& r) {
     return std::to_string(r.left) + "," + std::to_string(r.top) + " " +
