@@ -3,6 +3,7 @@
 #include "install/RegistryWriters.h"
 #include "install/UntMain.h"
 #include "install/WebSet.h"
+#include "sys/MessagePump.h"
 #include "sys/MyCommonFuns.h"
 #include "sys/ProgramFile.h"
 #include "sys/RunLog.h"
@@ -34,8 +35,10 @@ bool TFrmCommInst::DoAfterInstall() {
     }
     // Silent runs leave the uninstaller too: the uninstall entry names it, and without it the
     // product could never be removed. Its bytes are those of the program that runs, read
-    // through the handle held since start-up, never again by the program's name.
-    const bool uninstallerWritten = CopyProgramFileTo(uninstaller);
+    // through the handle held since start-up, never again by the program's name. The copy is
+    // as large as the whole setup with its payload: the window keeps answering meanwhile.
+    const bool uninstallerWritten =
+        CopyProgramFileTo(uninstaller, TThrottledPump([] { Application->ProcessMessages(); }));
     if (RunLogOpen())
         LogLine((uninstallerWritten ? L"uninstaller written: " : L"uninstaller NOT written: ") +
                 uninstaller);

@@ -8,6 +8,7 @@
 #include "install/UntMain.h"
 #include "sys/CStr.h"
 #include "sys/Error.h"
+#include "sys/MessagePump.h"
 #include "sys/MyCommonFuns.h"
 #include "sys/ProgramFile.h"
 #include "sys/RunLog.h"
@@ -49,8 +50,9 @@ void SetProgressPauses(bool on) {
 }
 
 void ProgressPause(unsigned ms) {
+    // The window answers and repaints during the pause: it is part of the run's time.
     if (pausesOn && ms > 0)
-        Sleep(ms);
+        WaitPumping(nullptr, ms, [] { Application->ProcessMessages(); });
 }
 
 void StepProgress(TProgressBar& bar, int first, int last, unsigned stepPauseMs,

@@ -13,5 +13,6 @@ void StepProgress(TProgressBar& bar, int first, int last, unsigned stepPauseMs,
 // Whether ProgressPause and StepProgress pause: on until switched off.
 void SetProgressPauses(bool on);
 
-// Sleeps `ms` milliseconds when pauses are on; returns at once otherwise.
+// Waits `ms` milliseconds when pauses are on, processing the window's messages meanwhile;
+// returns at once otherwise.
 void ProgressPause(unsigned ms);

@@ -8,12 +8,15 @@
 #include "install/UninstallShortcuts.h"
 #include "install/UntMain.h"
 #include "sys/CStr.h"
+#include "sys/DirWalk.h"
 #include "sys/FileIo.h"
+#include "sys/MessagePump.h"
 #include "sys/MyCommonFuns.h"
 #include "sys/RunLog.h"
 #include "sys/ScopeGuard.h"
 #include "sys/ShortcutTarget.h"
 #include "sys/SystemPrograms.h"
+#include "sys/Win32DirHost.h"
 #include "sys/Win32Handle.h"
 
 #include <shlobj.h>
@@ -28,19 +31,17 @@ namespace {
 constexpr DWORD kProcessEndWaitMs = 10000;
 constexpr DWORD kUnregisterWaitMs = 60000;
 
-// Waits (processing window messages) until `process` has ended or `timeoutMs` have passed.
-bool WaitPumping(HANDLE process, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        const ULONGLONG now = GetTickCount64();
-        const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
-        const DWORD result = MsgWaitForMultipleObjects(1, &process, FALSE, left, QS_ALLINPUT);
-        if (result == WAIT_OBJECT_0)
-            return true;
-        if (result != WAIT_OBJECT_0 + 1)
-            return false; // timed out or failed
-        Application->ProcessMessages();
-    }
+// Processes the window's messages; for waits, which call it whenever messages arrive.
+void ProcessWindowMessages() {
+    Application->ProcessMessages();
+}
+
+// Empties `path` as ClearDirectory does, processing the window's messages between entries
+// (every 15 ms at most): a large installation takes a while to remove.
+bool ClearDirectoryPumping(const std::wstring& path, unsigned* scheduled,
+                           const std::wstring& keepName = {}) {
+    TWin32DirHost host{TThrottledPump(ProcessWindowMessages)};
+    return WalkClearDirectory(host, path, scheduled, keepName);
 }
 
 // "regsvr32.exe /u /s" on the COM server, from the system folder (never a regsvr32.exe lying
@@ -51,7 +52,7 @@ void UnregisterComServer(const std::wstring& dllPath) {
     const THandle process =
         StartSystemProgram(SystemProgramPath(L"regsvr32.exe"), ComServerCommandLine(dllPath, true));
     if (process)
-        WaitPumping(process.Get(), kUnregisterWaitMs);
+        WaitPumping(process.Get(), kUnregisterWaitMs, ProcessWindowMessages);
 }
 
 // The entries of `directory` that an emptying should have removed and did not: every name not
@@ -110,7 +111,7 @@ void TFrmCommInst::DoUninstall() {
     const std::wstring uninstaller = GetExeDir() + GetExeFileName();
 
     KillProcessByName(FMainProg);
-    WaitForProcessesByName(FMainProg, kProcessEndWaitMs);
+    WaitForProcessesByName(FMainProg, kProcessEndWaitMs, ProcessWindowMessages);
     // Only the shortcuts to this installation's files: an uninstaller copied elsewhere leaves
     // the real installation's.
     DeleteShortcutTo(DesktopShortcutPath(mainProgram, FShortcutName), mainProgram);
@@ -131,7 +132,7 @@ void TFrmCommInst::DoUninstall() {
     if (!FConfigPathForUinstall.empty() && DirectoryExists(FConfigPathForUinstall) &&
         !IsProtectedSystemFolder(FConfigPathForUinstall)) {
         unsigned here = 0;
-        const bool cleared = ClearDirectory(FConfigPathForUinstall, &here);
+        const bool cleared = ClearDirectoryPumping(FConfigPathForUinstall, &here);
         if (here == 0 ? !LeftEntries(FConfigPathForUinstall, L"").empty() : !cleared)
             complete = false;
         scheduled += here;
@@ -144,7 +145,7 @@ void TFrmCommInst::DoUninstall() {
         const bool ownFolder = SamePath(WithoutTrailingSeparators(GetExeDir()), FTargetDir);
         const std::wstring ownName = ownFolder ? GetExeFileName() : L"";
         unsigned here = 0;
-        const bool cleared = ClearDirectory(FTargetDir, &here, ownName);
+        const bool cleared = ClearDirectoryPumping(FTargetDir, &here, ownName);
         // Fails while the uninstaller runs from it, as it normally does; ignored.
         RemoveDirectoryW(FTargetDir.c_str());
         if (here == 0 ? DirectoryExists(FTargetDir) && !LeftEntries(FTargetDir, ownName).empty()

@@ -4,6 +4,8 @@
 // Windows only. Unexpected failures throw EInstallerError (sys/Error.h); expected ones are
 // reported through the result. None of these functions keeps state between calls.
 
+#include "sys/MessagePump.h"
+
 #include <windows.h>
 
 #include <cstddef>
@@ -173,8 +175,10 @@ bool ClearDirectory(const std::wstring& path, unsigned* scheduled = nullptr,
 bool KillProcessByName(const std::wstring& exeFileName);
 
 // Waits, at most `timeoutMs` in all, until the processes that KillProcessByName would match
-// have ended: a terminated process keeps its executable locked until it is gone.
-void WaitForProcessesByName(const std::wstring& exeFileName, DWORD timeoutMs);
+// have ended: a terminated process keeps its executable locked until it is gone. With a
+// `pump`, calls it each time window messages arrive meanwhile (see WaitPumping).
+void WaitForProcessesByName(const std::wstring& exeFileName, DWORD timeoutMs,
+                            const TPump& pump = {});
 
 // Enables `privilegeName` (such as "SeDebugPrivilege") in the access token of `process`; true
 // when the adjusting call succeeded, which it also does when the token lacks the privilege.

@@ -81,7 +81,7 @@ bool KillProcessByName(const std::wstring& exeFileName) {
     return result;
 }
 
-void WaitForProcessesByName(const std::wstring& exeFileName, DWORD timeoutMs) {
+void WaitForProcessesByName(const std::wstring& exeFileName, DWORD timeoutMs, const TPump& pump) {
     if (exeFileName.empty())
         return;
     std::vector<THandle> running;
@@ -93,7 +93,6 @@ void WaitForProcessesByName(const std::wstring& exeFileName, DWORD timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (const THandle& process : running) {
         const ULONGLONG now = GetTickCount64();
-        WaitForSingleObject(process.Get(),
-                            now >= deadline ? 0 : static_cast<DWORD>(deadline - now));
+        WaitPumping(process.Get(), now >= deadline ? 0 : static_cast<DWORD>(deadline - now), pump);
     }
 }

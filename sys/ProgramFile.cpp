@@ -33,7 +33,8 @@ HANDLE ProgramFile() {
     return held;
 }
 
-bool CopyFromProgramFile(std::uint64_t offset, std::uint64_t size, HANDLE target) {
+bool CopyFromProgramFile(std::uint64_t offset, std::uint64_t size, HANDLE target,
+                         const TPump& pump) {
     if (!held)
         return false;
     // Positioned reads: the handle's own file pointer is never relied on.
@@ -49,11 +50,13 @@ bool CopyFromProgramFile(std::uint64_t offset, std::uint64_t size, HANDLE target
         if (!WriteAllBytes(target, std::string_view(buffer.data(), got)))
             return false;
         done += got;
+        if (pump)
+            pump();
     }
     return true;
 }
 
-bool CopyProgramFileTo(const std::wstring& target) {
+bool CopyProgramFileTo(const std::wstring& target, const TPump& pump) {
     LARGE_INTEGER size{};
     if (!held || !GetFileSizeEx(held, &size))
         return false;
@@ -63,7 +66,8 @@ bool CopyProgramFileTo(const std::wstring& target) {
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!output)
             return false;
-        copied = CopyFromProgramFile(0, static_cast<std::uint64_t>(size.QuadPart), output.Get());
+        copied =
+            CopyFromProgramFile(0, static_cast<std::uint64_t>(size.QuadPart), output.Get(), pump);
     }
     if (!copied)
         DeleteFileW(target.c_str());

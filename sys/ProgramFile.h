@@ -5,6 +5,8 @@
 // program takes from its own file (the embedded archive, the uninstaller's copy) is read
 // through this handle, never again by the file's name.
 
+#include "sys/MessagePump.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -19,9 +21,13 @@ bool HoldProgramFile();
 HANDLE ProgramFile();
 
 // Copies `size` bytes from `offset` of the held program file to the current position of
-// `target`; false when the program file is not held, or reading or writing falls short.
-bool CopyFromProgramFile(std::uint64_t offset, std::uint64_t size, HANDLE target);
+// `target`, calling `pump` (when given) after each block of at most 1 MB; false when the
+// program file is not held, or reading or writing falls short.
+bool CopyFromProgramFile(std::uint64_t offset, std::uint64_t size, HANDLE target,
+                         const TPump& pump = {});
 
-// Writes the whole held program file to `target`, replacing a file of that name; false, with
-// a partial copy removed, when the program file is not held or the copy fails.
-bool CopyProgramFileTo(const std::wstring& target);
+// Writes the whole held program file to `target`, replacing a file of that name, calling
+// `pump` (when given) after each block as CopyFromProgramFile does: the file is the whole
+// setup with its payload, often 100 MB or more. False, with a partial copy removed, when the
+// program file is not held or the copy fails.
+bool CopyProgramFileTo(const std::wstring& target, const TPump& pump = {});

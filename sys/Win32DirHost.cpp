@@ -20,13 +20,15 @@ std::wstring JoinPath(const std::wstring& directory, const std::wstring& name) {
 
 class TWin32DirEntry final : public IDirEntry {
 public:
-    TWin32DirEntry(std::wstring path, THandle handle, DWORD access, DWORD attributes)
+    TWin32DirEntry(std::wstring path, THandle handle, DWORD access, DWORD attributes,
+                   const TPump& pump)
         : path_(std::move(path)), handle_(std::move(handle)), access_(access),
-          attributes_(attributes) {}
+          attributes_(attributes), pump_(pump) {}
 
     // Opens `path` itself, never what a link there points to; null with the system's error
-    // code set when it cannot.
-    static std::unique_ptr<TWin32DirEntry> Open(const std::wstring& path) {
+    // code set when it cannot. The entry calls `pump` (the host's, which outlives it) while it
+    // works.
+    static std::unique_ptr<TWin32DirEntry> Open(const std::wstring& path, const TPump& pump) {
         // The fullest access first; then without listing (a file others may not have read
         // but may have deleted); then without deleting (a folder we may only list).
         static constexpr DWORD kAccessTries[] = {
@@ -54,7 +56,7 @@ public:
                 break;
             }
             return std::make_unique<TWin32DirEntry>(path, std::move(handle), access,
-                                                    tag.FileAttributes);
+                                                    tag.FileAttributes, pump);
         }
         SetLastError(code);
         return nullptr;
@@ -75,6 +77,8 @@ public:
         std::vector<std::uint64_t> buffer(64 * 1024 / sizeof(std::uint64_t));
         const DWORD bufferBytes = static_cast<DWORD>(buffer.size() * sizeof(std::uint64_t));
         for (;;) {
+            if (pump_)
+                pump_();
             if (!GetFileInformationByHandleEx(handle_.Get(), FileIdBothDirectoryInfo, buffer.data(),
                                               bufferBytes))
                 return GetLastError() == ERROR_NO_MORE_FILES;
@@ -97,7 +101,9 @@ public:
         gone = false;
         if (Kind() != TDirEntryKind::Directory)
             return nullptr;
-        std::unique_ptr<TWin32DirEntry> child = Open(JoinPath(path_, name));
+        if (pump_)
+            pump_();
+        std::unique_ptr<TWin32DirEntry> child = Open(JoinPath(path_, name), pump_);
         if (!child) {
             const DWORD code = GetLastError();
             gone = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
@@ -155,6 +161,7 @@ private:
     THandle handle_;
     DWORD access_;
     DWORD attributes_;
+    const TPump& pump_;
 };
 
 } // namespace
@@ -165,7 +172,7 @@ std::unique_ptr<IDirEntry> TWin32DirHost::OpenTop(const std::wstring& path, TDir
     while (own.size() > 1 && own.back() == L'\\' && own[own.size() - 2] != L':' &&
            own[own.size() - 2] != L'\\')
         own.pop_back();
-    std::unique_ptr<TWin32DirEntry> top = TWin32DirEntry::Open(own);
+    std::unique_ptr<TWin32DirEntry> top = TWin32DirEntry::Open(own, pump_);
     DWORD code = top ? 0 : GetLastError();
     if (top && top->Kind() == TDirEntryKind::File) {
         top.reset();

@@ -9,8 +9,17 @@
 // restart (MoveFileExW with MOVEFILE_DELAY_UNTIL_REBOOT).
 
 #include "sys/DirWalk.h"
+#include "sys/MessagePump.h"
 
 class TWin32DirHost final : public IDirHost {
 public:
+    // A host whose entries call `pump` (when given) before opening each child and between
+    // the blocks of a listing: emptying a large folder takes long, and the walk may run on a
+    // window's thread. The host must outlive the entries it opens.
+    explicit TWin32DirHost(TPump pump = {}) : pump_(std::move(pump)) {}
+
     std::unique_ptr<IDirEntry> OpenTop(const std::wstring& path, TDirOpenError& error) override;
+
+private:
+    TPump pump_;
 };

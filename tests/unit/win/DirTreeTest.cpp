@@ -197,6 +197,31 @@ TEST(DirTreeTest, AFileThatCannotBeDeletedButIsNotInUseIsAFailure) {
     EXPECT_TRUE(systest::PendingRenamesUnder(scratch.Path()).empty());
 }
 
+// The uninstaller empties folders on its window's thread: the host calls the pump it is given
+// before each entry it opens, and the walk's outcome is the one without a pump.
+TEST(DirTreeTest, TheHostCallsItsPumpBeforeEachEntryAndTheOutcomeStaysTheSame) {
+    TScratchFolder scratch;
+    const std::wstring root = scratch / L"target";
+    MakeTree(root);
+    constexpr int kFolders = 3, kFilesEach = 40;
+    for (int folder = 0; folder < kFolders; ++folder) {
+        const std::wstring dir = root + L"\\many" + std::to_wstring(folder);
+        MakeDir(dir);
+        for (int file = 0; file < kFilesEach; ++file)
+            MakeFile(dir + L"\\f" + std::to_wstring(file) + L".txt");
+    }
+    unsigned pumps = 0;
+    TWin32DirHost host([&pumps] { ++pumps; });
+    unsigned scheduled = 0;
+    EXPECT_TRUE(WalkClearDirectory(host, root, &scheduled));
+    EXPECT_EQ(scheduled, 0u);
+    EXPECT_GE(pumps, static_cast<unsigned>(kFolders * (kFilesEach + 1)));
+    for (const wchar_t* kept : {L"\\.keep", L"\\.config\\inner.txt"})
+        EXPECT_TRUE(PathExists(root + kept)) << kept;
+    for (const wchar_t* gone : {L"\\app.exe", L"\\sub", L"\\many0", L"\\many2"})
+        EXPECT_FALSE(PathExists(root + gone)) << gone;
+}
+
 TEST(DirTreeTest, ClearDirectoryOfMissingOrEmptyDirectoryIsTrue) {
     TScratchFolder scratch;
     EXPECT_TRUE(ClearDirectory(scratch / L"missing"));

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 using systest::TScratchFolder;
 
 namespace {
@@ -86,6 +88,36 @@ TEST(ProcessKillTest, NonAsciiLettersMatchOnlyInTheSameCase) {
     EXPECT_TRUE(sleeper.Running());
     EXPECT_TRUE(KillProcessByName(L"SLEEP\u00C9" + digits + L".EXE"));
     EXPECT_EQ(sleeper.ExitCode(), 1u);
+}
+
+// The uninstaller waits for the ended main program on its window's thread: with a pump, the
+// messages that arrive meanwhile are processed, and the wait still lasts until the program has
+// gone.
+TEST(ProcessKillTest, WaitingForEndedProgramsProcessesMessages) {
+    TScratchFolder scratch;
+    const std::wstring name = Unique(L"WaitMe") + L".exe";
+    const TSleeper sleeper(scratch, L"a", name);
+    ASSERT_TRUE(sleeper.Started());
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE); // makes the thread's queue
+    const DWORD self = GetCurrentThreadId();
+    constexpr UINT kProbe = WM_APP + 8;
+    std::thread ender([self, name] {
+        Sleep(100);
+        PostThreadMessageW(self, kProbe, 0, 0);
+        Sleep(200);
+        KillProcessByName(name);
+    });
+    unsigned probes = 0;
+    WaitForProcessesByName(name, 30000, [&probes] {
+        MSG waiting;
+        while (PeekMessageW(&waiting, nullptr, 0, 0, PM_REMOVE))
+            probes += waiting.message == kProbe;
+    });
+    const bool stillRunning = sleeper.Running();
+    ender.join();
+    EXPECT_EQ(probes, 1u);
+    EXPECT_FALSE(stillRunning);
 }
 
 TEST(ProcessKillTest, NothingRunningUnderTheNameIsSuccess) {

@@ -56,6 +56,21 @@ TEST(ProgramFileTest, TheCopyIsTheWholeFileAndPartsComeFromTheirOffsets) {
     EXPECT_FALSE(CopyProgramFileTo(scratch / L"no such folder\\unin.exe"));
 }
 
+// The uninstaller's copy is the whole setup with its payload, written on the window's thread:
+// the pump it is given is called after every block, and the copy is the same as without.
+TEST(ProgramFileTest, TheCopyCallsItsPumpAfterEveryBlock) {
+    ASSERT_TRUE(HoldProgramFile());
+    TScratchFolder scratch;
+    const std::optional<std::string> original = systest::ReadBytes(ModuleFileName());
+    ASSERT_TRUE(original.has_value());
+    ASSERT_GT(original->size(), 2u << 20) << "the test needs a copy of several blocks";
+    const std::wstring copy = scratch / L"unin.exe";
+    unsigned pumps = 0;
+    ASSERT_TRUE(CopyProgramFileTo(copy, [&pumps] { ++pumps; }));
+    EXPECT_EQ(systest::ReadBytes(copy), original);
+    EXPECT_GE(pumps, original->size() >> 20);
+}
+
 TEST(SystemProgramsTest, TheRegistrationToolIsTheSystemFolderOwn) {
     wchar_t system[MAX_PATH + 1] = {};
     ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH + 1), 0u);
