@@ -2,7 +2,7 @@
 // The installer's main window: its controls (the layout's), the product settings, and the
 // workflow that runs in its handlers.
 
-#include "install/InstallerSettings.h"
+#include "settings/InstallerSettings.h"
 #include "ui/MainLayout.h"
 #include "sys/Win32Handle.h"
 #include "ui/Obj_CommLangForm.h"

@@ -1,6 +1,6 @@
 #include "install/WebSet.h"
 
-#include "install/JsonReader.h"
+#include "settings/JsonReader.h"
 
 std::wstring WebSetLine(const std::wstring& userName, const std::wstring& password) {
     return L"{\"username\":\t" + JsonQuote(userName) + L",\"password\":\t" + JsonQuote(password) +

@@ -1,8 +1,8 @@
 // Fuzz target for the settings reader: any text must parse or fail cleanly, every parsed value
 // must convert, and its JSON text must read back to an equal value.
 
-#include "install/InstallerSettings.h"
-#include "install/JsonReader.h"
+#include "settings/InstallerSettings.h"
+#include "settings/JsonReader.h"
 #include "sys/Error.h"
 
 #include <cstddef>

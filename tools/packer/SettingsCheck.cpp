@@ -1,7 +1,7 @@
 #include "tools/packer/SettingsCheck.h"
 
 #include "archive/PlatformCodePage.h"
-#include "install/JsonReader.h"
+#include "settings/JsonReader.h"
 #include "sys/Error.h"
 #include "sys/TextEncoding.h"
 #include "tools/packer/JsonMemberLines.h"
@@ -26,23 +26,8 @@ std::wstring AsciiLower(std::wstring text) {
     return text;
 }
 
-const char* KindName(TJsonKind kind) {
-    switch (kind) {
-    case TJsonKind::Null:
-        return "null";
-    case TJsonKind::False:
-    case TJsonKind::True:
-        return "a Boolean";
-    case TJsonKind::Number:
-        return "a number";
-    case TJsonKind::String:
-        return "a string";
-    case TJsonKind::Object:
-        return "an object";
-    case TJsonKind::Array:
-        return "an array";
-    }
-    return "a value";
+std::string KindName(TJsonKind kind) {
+    return Utf8(JsonKindName(kind));
 }
 
 const TSettingKey* KnownKey(const std::wstring& name) {

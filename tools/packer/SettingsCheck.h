@@ -3,7 +3,7 @@
 // own reader, have the twelve required keys with the types the installer expects, and name
 // an installation folder that is safe to empty again. Portable.
 
-#include "install/InstallerSettings.h"
+#include "settings/InstallerSettings.h"
 #include "tools/packer/Diagnostics.h"
 
 #include <string>

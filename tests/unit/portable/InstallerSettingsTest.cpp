@@ -1,4 +1,4 @@
-#include "install/InstallerSettings.h"
+#include "settings/InstallerSettings.h"
 
 #include "sys/Error.h"
 

@@ -1,4 +1,4 @@
-#include "install/JsonReader.h"
+#include "settings/JsonReader.h"
 #include "install/WebSet.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // mark, LF line ends, four-space indentation. It reads correctly where GBK is the system's
 // ANSI code page, and garbled (but complete) elsewhere.
 
-#include "install/InstallerSettings.h"
+#include "settings/InstallerSettings.h"
 #include "sys/MyCommonFuns.h"
 
 #include <gtest/gtest.h>

@@ -60,6 +60,10 @@ bool ParseJson(const std::wstring& text, TJsonValue& value, TJsonError& error);
 // ("3.5", "1e+20"), an object or array as compact JSON text.
 std::wstring ValueAsText(const TJsonValue& value);
 
+// The kind as messages name it: "null", "a Boolean", "a number", "a string", "an object",
+// "an array".
+const wchar_t* JsonKindName(TJsonKind kind);
+
 // Returns the value as a settings Boolean: null false, a number true unless zero, a string true
 // unless empty, an object or array true.
 bool ValueAsBoolean(const TJsonValue& value);

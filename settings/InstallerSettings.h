@@ -37,32 +37,42 @@ struct TSettingsFolders {
 // The JSON type that a settings key is meant to have; other types are converted, not refused.
 enum class TSettingType { String, Boolean };
 
+// A key of the settings document and the field it fills: `Text` for a string key, `Flag` for a
+// Boolean one.
 struct TSettingKey {
     const wchar_t* Name;
     TSettingType Type;
     bool Required;
+    std::wstring TInstallerSettings::*Text;
+    bool TInstallerSettings::*Flag;
 };
 
-// Every key the settings document knows, in the order in which the reader looks them up.
+constexpr TSettingKey TextKey(const wchar_t* name, bool required,
+                              std::wstring TInstallerSettings::*field) {
+    return {name, TSettingType::String, required, field, nullptr};
+}
+
+// Every key the settings document knows, in the order in which the reader looks them up (the
+// first required key missing is the one reported).
 inline constexpr std::array<TSettingKey, 18> kSettingKeys = {{
-    {L"Title", TSettingType::String, true},
-    {L"Version", TSettingType::String, true},
-    {L"BigTitle", TSettingType::String, true},
-    {L"Description", TSettingType::String, true},
-    {L"MainProg", TSettingType::String, true},
-    {L"MainProgPath", TSettingType::String, true},
-    {L"ShortcutName", TSettingType::String, true},
-    {L"OpenWebsiteAfterInstall", TSettingType::String, true},
-    {L"OpenWebsiteAfterUninstall", TSettingType::String, true},
-    {L"ProgramDirName", TSettingType::String, true},
-    {L"NetID", TSettingType::String, true},
-    {L"XPSupported", TSettingType::Boolean, true},
-    {L"RegDllName", TSettingType::String, false},
-    {L"AfterInstBat1", TSettingType::String, false},
-    {L"AfterInstBat2", TSettingType::String, false},
-    {L"ConfigPathForUinstall", TSettingType::String, false},
-    {L"ProtocalRootKeyName", TSettingType::String, false},
-    {L"Protocalname", TSettingType::String, false},
+    TextKey(L"Title", true, &TInstallerSettings::FTitle),
+    TextKey(L"Version", true, &TInstallerSettings::FVersion),
+    TextKey(L"BigTitle", true, &TInstallerSettings::FBigTitle),
+    TextKey(L"Description", true, &TInstallerSettings::FDescription),
+    TextKey(L"MainProg", true, &TInstallerSettings::FMainProg),
+    TextKey(L"MainProgPath", true, &TInstallerSettings::FMainProgPath),
+    TextKey(L"ShortcutName", true, &TInstallerSettings::FShortcutName),
+    TextKey(L"OpenWebsiteAfterInstall", true, &TInstallerSettings::FOpenWebsiteAfterInstall),
+    TextKey(L"OpenWebsiteAfterUninstall", true, &TInstallerSettings::FOpenWebsiteAfterUninstall),
+    TextKey(L"ProgramDirName", true, &TInstallerSettings::FProgramDirName),
+    TextKey(L"NetID", true, &TInstallerSettings::FNetID),
+    {L"XPSupported", TSettingType::Boolean, true, nullptr, &TInstallerSettings::FXPSupported},
+    TextKey(L"RegDllName", false, &TInstallerSettings::FRegDllName),
+    TextKey(L"AfterInstBat1", false, &TInstallerSettings::FAfterInstBat1),
+    TextKey(L"AfterInstBat2", false, &TInstallerSettings::FAfterInstBat2),
+    TextKey(L"ConfigPathForUinstall", false, &TInstallerSettings::FConfigPathForUinstall),
+    TextKey(L"ProtocalRootKeyName", false, &TInstallerSettings::FProtocalRootKeyName),
+    TextKey(L"Protocalname", false, &TInstallerSettings::FProtocalname),
 }};
 
 // Parses the settings document `text` and fills `settings`, expanding %appdata% and

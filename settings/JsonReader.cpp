@@ -1,4 +1,4 @@
-#include "install/JsonReader.h"
+#include "settings/JsonReader.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -292,19 +292,8 @@ private:
     }
 
     bool ParseObject(std::size_t depth, TJsonValue& out) {
-        if (depth > kJsonMaxDepth)
-            return FailTooDeep();
         out.Kind = TJsonKind::Object;
-        ++pos_;
-        if (!SkipBlankOrFail())
-            return false;
-        if (At(pos_, L'}')) {
-            ++pos_;
-            return true;
-        }
-        for (;;) {
-            if (AtEnd())
-                return FailUnclosed(TContext::Object);
+        return ParseSequence(depth, TContext::Object, L'}', L"the member's value", [&] {
             TJsonMember member;
             if (!ParseName(member.Name))
                 return false;
@@ -316,24 +305,8 @@ private:
             if (!ParseValue(TContext::Object, depth, member.Value))
                 return false;
             out.Members.push_back(std::move(member));
-            if (!SkipBlankOrFail())
-                return false;
-            if (AtEnd())
-                return FailUnclosed(TContext::Object);
-            if (text_[pos_] == L'}') {
-                ++pos_;
-                return true;
-            }
-            if (text_[pos_] != L',')
-                return Fail(pos_, L"expected ',' or '}' after the member's value");
-            ++pos_;
-            if (!SkipBlankOrFail())
-                return false;
-            if (At(pos_, L'}')) { // a trailing comma
-                ++pos_;
-                return true;
-            }
-        }
+            return true;
+        });
     }
 
     // Reads a member name and stops at its colon.
@@ -360,37 +333,50 @@ private:
     }
 
     bool ParseArray(std::size_t depth, TJsonValue& out) {
+        out.Kind = TJsonKind::Array;
+        return ParseSequence(depth, TContext::Array, L']', L"the array element", [&] {
+            TJsonValue item;
+            if (!ParseValue(TContext::Array, depth, item))
+                return false;
+            out.Items.push_back(std::move(item));
+            return true;
+        });
+    }
+
+    // An object's or array's elements from its opening bracket at pos_ to its `close`:
+    // `element` reads one (a member, or a value); they are separated by commas, and one comma
+    // may trail the last.
+    template <typename ParseElement>
+    bool ParseSequence(std::size_t depth, TContext context, wchar_t close, const wchar_t* what,
+                       ParseElement element) {
         if (depth > kJsonMaxDepth)
             return FailTooDeep();
-        out.Kind = TJsonKind::Array;
         ++pos_;
         if (!SkipBlankOrFail())
             return false;
-        if (At(pos_, L']')) {
+        if (At(pos_, close)) {
             ++pos_;
             return true;
         }
         for (;;) {
             if (AtEnd())
-                return FailUnclosed(TContext::Array);
-            TJsonValue item;
-            if (!ParseValue(TContext::Array, depth, item))
+                return FailUnclosed(context);
+            if (!element())
                 return false;
-            out.Items.push_back(std::move(item));
             if (!SkipBlankOrFail())
                 return false;
             if (AtEnd())
-                return FailUnclosed(TContext::Array);
-            if (text_[pos_] == L']') {
+                return FailUnclosed(context);
+            if (text_[pos_] == close) {
                 ++pos_;
                 return true;
             }
             if (text_[pos_] != L',')
-                return Fail(pos_, L"expected ',' or ']' after the array element");
+                return Fail(pos_, std::wstring(L"expected ',' or '") + close + L"' after " + what);
             ++pos_;
             if (!SkipBlankOrFail())
                 return false;
-            if (At(pos_, L']')) { // a trailing comma
+            if (At(pos_, close)) { // a trailing comma
                 ++pos_;
                 return true;
             }
@@ -765,4 +751,23 @@ std::wstring ValueToJson(const TJsonValue& value) {
     std::wstring out;
     AppendJson(out, value);
     return out;
+}
+
+const wchar_t* JsonKindName(TJsonKind kind) {
+    switch (kind) {
+    case TJsonKind::Null:
+        return L"null";
+    case TJsonKind::False:
+    case TJsonKind::True:
+        return L"a Boolean";
+    case TJsonKind::Number:
+        return L"a number";
+    case TJsonKind::String:
+        return L"a string";
+    case TJsonKind::Object:
+        return L"an object";
+    case TJsonKind::Array:
+        return L"an array";
+    }
+    return L"a value";
 }
