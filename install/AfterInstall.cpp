@@ -1,6 +1,7 @@
 // The post-install registration: what turns an extracted file tree into an installed product.
 
 #include "install/RegistryWriters.h"
+#include "install/Package.h"
 #include "install/UntMain.h"
 #include "install/WebSet.h"
 #include "sys/MessagePump.h"
@@ -24,7 +25,7 @@ void LogShortcut(bool made, const wchar_t* where, const std::wstring& target) {
 bool TFrmCommInst::DoAfterInstall() {
     bool complete = true;
     const std::wstring mainProgram = GetMainProgFullPath();
-    const std::wstring uninstaller = FTargetDir + L"\\" + L"unin.exe";
+    const std::wstring uninstaller = FTargetDir + L"\\" + package::Wide(package::kUninstallerFile);
 
     if (FbSilent)
         btnExit->SetCaption(L"安装完成");
@@ -47,12 +48,14 @@ bool TFrmCommInst::DoAfterInstall() {
         LogShortcut(CreateProgramsShortcut(uninstaller, FProgramDirName, L"Uninstall"),
                     L"Programs \"Uninstall\"", uninstaller);
 
-    CopyFileOverwrite(GetExeDir() + L"config.dat", FTargetDir + L"\\" + L"config.dat");
+    CopyFileOverwrite(GetExeDir() + package::Wide(package::kLooseSettingsFile),
+                      FTargetDir + L"\\" + package::Wide(package::kInstalledSettingsFile));
 
     if (!FNetID.empty()) {
         std::wstring userName, password;
         SplitNetID(FNetID, userName, password);
-        WriteTextFile(FTargetDir + L"\\webset.dat", WebSetLine(userName, password), false);
+        WriteTextFile(FTargetDir + L"\\" + package::Wide(package::kCredentialsFile),
+                      WebSetLine(userName, password), false);
         lblNetID->SetCaption(userName);
     }
 

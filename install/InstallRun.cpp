@@ -2,6 +2,7 @@
 // progress schedule.
 
 #include "archive/MyZip.h"
+#include "install/Package.h"
 #include "archive/Win32ZipHost.h"
 #include "install/ExitCodes.h"
 #include "install/StepProgress.h"
@@ -79,17 +80,19 @@ void TFrmCommInst::btnInstallClick(TObject*) {
     // since start-up: no copy of it is made anywhere, and nothing is read again by a name.
     std::wstring archivePath;
     std::uint64_t archiveOffset = 0, archiveSize = 0;
-    const bool embedded = ResourceExists(L"zipfile", L"file");
+    const std::wstring type = package::Wide(package::kResourceType),
+                       archive = package::Wide(package::kArchiveResource);
+    const bool embedded = ResourceExists(archive, type);
     if (embedded) {
         archivePath = GetExeDir() + GetExeFileName(); // names the archive in messages
-        if (!ResourceInProgramFile(L"zipfile", L"file", archiveOffset, archiveSize)) {
+        if (!ResourceInProgramFile(archive, type, archiveOffset, archiveSize)) {
             FExitCode = exitcode::kPackageDamaged;
             Application->ShowMessage(L"Resource not exists, the installation package is damaged!");
             Application->Terminate();
             return;
         }
     } else {
-        archivePath = GetExeDir() + L"app.data";
+        archivePath = GetExeDir() + package::Wide(package::kLooseArchiveFile);
     }
 
     FTargetDir = edtPath->Text();

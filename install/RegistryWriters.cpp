@@ -1,4 +1,5 @@
 #include "install/RegistryWriters.h"
+#include "install/Package.h"
 #include "sys/RunLog.h"
 
 #include "install/ProtectedFolders.h"
@@ -100,7 +101,8 @@ bool WriteUninstallEntry(const std::wstring& entryName, const std::wstring& disp
     const TRegKey key(raw);
     bool written = RegWriteString(key.Get(), L"DisplayName", displayName);
     written &= RegWriteStringIfSet(key.Get(), L"DisplayIcon", L"\"" + iconPath + L"\"");
-    written &= RegWriteString(key.Get(), L"UninstallString", installDir + L"\\unin.exe");
+    const std::wstring uninstaller = installDir + L"\\" + package::Wide(package::kUninstallerFile);
+    written &= RegWriteString(key.Get(), L"UninstallString", uninstaller);
     written &= RegWriteStringIfSet(key.Get(), L"DisplayVersion", version);
     written &= RegWriteStringIfSet(key.Get(), L"Publisher", publisher);
     return written;
@@ -113,8 +115,9 @@ bool WriteUninstallDeploymentValues(const std::wstring& entryName, const std::ws
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_SET_VALUE, &raw) != ERROR_SUCCESS)
         return false;
     const TRegKey key(raw);
-    bool written = RegWriteString(key.Get(), L"QuietUninstallString",
-                                  L"\"" + installDir + L"\\unin.exe\" /silent");
+    const std::wstring uninstaller = installDir + L"\\" + package::Wide(package::kUninstallerFile);
+    bool written =
+        RegWriteString(key.Get(), L"QuietUninstallString", L"\"" + uninstaller + L"\" /silent");
     written &= RegWriteString(key.Get(), L"InstallLocation", installDir);
     const LONG result = RegSetValueExW(key.Get(), L"EstimatedSize", 0, REG_DWORD,
                                        reinterpret_cast<const BYTE*>(&sizeKB), sizeof sizeKB);

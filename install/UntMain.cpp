@@ -1,4 +1,5 @@
 #include "install/UntMain.h"
+#include "install/Package.h"
 
 #include "install/Arguments.h"
 #include "install/ExitCodes.h"
@@ -88,9 +89,12 @@ bool TFrmCommInst::TakeProductLock() {
 }
 
 bool TFrmCommInst::LoadSettings() {
-    std::wstring text = ResourceExists(L"configfile", L"file")
-                            ? LoadResourceText(L"configfile", L"file")
-                            : ReadTextFile(GetExeDir() + L"config.dat", true);
+    const std::wstring type = package::Wide(package::kResourceType),
+                       resource = package::Wide(package::kSettingsResource);
+    std::wstring text =
+        ResourceExists(resource, type)
+            ? LoadResourceText(resource, type)
+            : ReadTextFile(GetExeDir() + package::Wide(package::kLooseSettingsFile), true);
     if (text.empty()) {
         Application->ShowMessage(L"config data is empty");
         EndStartup(true);
@@ -226,43 +230,44 @@ void TFrmCommInst::DpiChanged() {
 
 void TFrmCommInst::LoadBrandingPictures() {
     TTextImageButton* const bigButtons[] = {btnInstall, btnExit, btnUninstall, btnUninExit};
-    const std::pair<const wchar_t*, std::function<void(const TPicture&)>> pictures[] = {
-        {L"bgpic", [this](const TPicture& p) { imgMain->SetPicture(p); }},
-        {L"logo", [this](const TPicture& p) { imgLogo->SetPicture(p); }},
-        // Into the buttons' holders, as the layout's own pictures are.
-        {L"btninst01",
-         [&](const TPicture& p) {
-             for (auto* b : bigButtons)
-                 b->Bitmap() = p;
-         }},
-        {L"btninst02",
-         [&](const TPicture& p) {
-             for (auto* b : bigButtons)
-                 b->BitmapOver() = p;
-         }},
-        {L"btninst03",
-         [&](const TPicture& p) {
-             for (auto* b : bigButtons)
-                 b->BitmapDown() = p;
-         }},
+    // Where each picture goes, in the package's order of the pictures: the header, the logo,
+    // then into the big buttons' holders (as the layout's own pictures are) their faces.
+    const std::function<void(const TPicture&)> places[] = {
+        [this](const TPicture& p) { imgMain->SetPicture(p); },
+        [this](const TPicture& p) { imgLogo->SetPicture(p); },
+        [&](const TPicture& p) {
+            for (auto* b : bigButtons)
+                b->Bitmap() = p;
+        },
+        [&](const TPicture& p) {
+            for (auto* b : bigButtons)
+                b->BitmapOver() = p;
+        },
+        [&](const TPicture& p) {
+            for (auto* b : bigButtons)
+                b->BitmapDown() = p;
+        },
     };
-    for (const auto& [name, place] : pictures) {
-        if (!ResourceExists(name, L"file"))
+    static_assert(std::size(places) == std::size(package::kPictureNames));
+    const std::wstring type = package::Wide(package::kResourceType);
+    for (std::size_t i = 0; i < std::size(places); ++i) {
+        const std::wstring name = package::Wide(package::kPictureNames[i]);
+        if (!ResourceExists(name, type))
             continue;
         TPicture picture;
-        LoadPngResourceToPicture(picture, name, L"file");
+        LoadPngResourceToPicture(picture, name, type);
         // Its version at twice the resolution, for scaled screens, when the product has one.
-        const std::wstring doubled = std::wstring(name) + L"@2x";
-        if (ResourceExists(doubled, L"file")) {
-            const std::string_view png = ResourceData(doubled, L"file");
+        const std::wstring doubled = name + package::Wide(package::kDoubleResolutionSuffix);
+        if (ResourceExists(doubled, type)) {
+            const std::string_view png = ResourceData(doubled, type);
             picture.LoadDoubleResolutionPng(png.data(), png.size());
         }
-        place(picture);
+        places[i](picture);
     }
 }
 
 bool TFrmCommInst::IsUninstallRole() const {
-    return GetExeFileName() == L"unin.exe";
+    return GetExeFileName() == package::Wide(package::kUninstallerFile);
 }
 
 void TFrmCommInst::ToggleCustomInstall(TObject*, TMouseButton, TShiftState, int, int) {

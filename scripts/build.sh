@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything: the product's 32-bit Windows programs with every test program
-# (build/win, leaving out/setup.exe, out/packer.exe and out/demo/setup.exe), the native build
-# of the portable core with its tests and the native packer (out/packer), and the fuzz targets.
+# Builds everything: the native build of the portable core with its tests and the native packer
+# (out/packer), the product's 32-bit Windows programs with every test program (build/win,
+# leaving out/setup.exe, out/packer.exe and out/demo/setup.exe, the sample product packed by
+# out/packer), and the fuzz targets.
 # Where the kernel cannot run 32-bit programs, also a 64-bit build of the same sources
 # (build/win64) for the Wine tests; out/ always holds the 32-bit programs.
 set -euo pipefail
@@ -22,6 +23,11 @@ configure_windows() {
     -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
 }
 
+# The native build first: its packer (out/packer) packs the sample product in the Windows builds.
+cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DOUT_DIR="$root/out" >/dev/null
+cmake --build "$root/build/native" -j "$jobs"
+
 # The product: 32-bit, on every machine, with every target, so that a fault only the 32-bit
 # compiler sees (a callback without CALLBACK, say) fails here whatever the machine runs.
 configure_windows "$root/build/win" i686 -DOUT_DIR="$root/out"
@@ -35,9 +41,6 @@ if [ "$tests_arch" != i686 ]; then
   cmake --build "$root/build/win64" -j "$jobs"
 fi
 
-cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DOUT_DIR="$root/out" >/dev/null
-cmake --build "$root/build/native" -j "$jobs"
 
 # The fuzz targets: the native build once more with clang and libFuzzer.
 cmake -S "$root" -B "$root/build/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds everything, packs the sample product with the packer
-# (out/packer) into out/demo/packed/setup.exe, then runs that under Wine on a virtual display:
+# Installs what is needed, builds everything (the build packs the sample product with the
+# packer, out/packer, into out/demo/setup.exe), then runs that under Wine on a virtual display:
 # shows what its window holds, saves a screenshot in out/demo/, and closes it again. The Wine
 # prefix is made for the demo and removed afterwards.
 set -euo pipefail
@@ -8,29 +8,20 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/install-deps.sh"
 bash "$root/scripts/build.sh"
 
-# pack_demo BUILD STUB OUTPUT: the sample's settings, pictures and payload, with the main
-# program of that Windows build, packed around STUB.
-pack_demo() {
-  local product=$1/demo-product
-  rm -rf "$product"
-  cp -r "$root/examples/sample-product" "$product"
-  mkdir -p "$product/payload/bin" "$(dirname "$3")"
-  cp "$1/app/DemoApp.exe" "$product/payload/bin/DemoApp.exe"
-  "$root/out/packer" pack "$product" --stub "$2" -o "$3"
-}
-echo "demo: packing the sample product into out/demo/packed/setup.exe"
-pack_demo "$root/build/win" "$root/out/setup.exe" "$root/out/demo/packed/setup.exe"
-setup=$root/out/demo/packed/setup.exe
+# The build packed the sample product (with the demo's main program) into out/demo/setup.exe
+# with the packer, as a publisher packs a product; this shows what it carries.
+setup=$root/out/demo/setup.exe
 win_build=$root/build/win
 if [ "$("$root/scripts/windows-arch.sh")" != i686 ]; then
-  # Wine cannot run the 32-bit setup.exe on this kernel: the same product around the 64-bit
-  # build's stub is what runs below.
+  # Wine cannot run the 32-bit setup.exe on this kernel: the same product packed around the
+  # 64-bit build's installer is what runs below.
   win_build=$root/build/win64
-  setup=$win_build/out/demo/packed/setup.exe
+  setup=$win_build/out/demo/setup.exe
   echo "demo: this kernel cannot run 32-bit programs; running the same product packed around" \
-    "the 64-bit build's stub (build/win64/out/demo/packed/setup.exe)"
-  pack_demo "$win_build" "$win_build/out/setup.exe" "$setup"
+    "the 64-bit build's installer (build/win64/out/demo/setup.exe)"
 fi
+echo "demo: the sample product as the build packed it (out/packer verify ${setup#"$root"/}):"
+"$root/out/packer" verify "$setup"
 
 env_dir=$root/build/demo-env
 harness=$root/tests/harness

@@ -59,7 +59,7 @@ bool MakeRequest(const TArguments& a, TPackRequest& request) {
         WriteText(stderr, "packer: name a product folder, or both --settings and --payload\n");
         return false;
     }
-    for (const char* name : kPictureNames) {
+    for (const char* name : package::kPictureNames) {
         const auto given = a.pictures.find(name);
         if (given != a.pictures.end() && !given->second.empty()) {
             request.Pictures.emplace_back(name, PathFromUtf8(given->second));
@@ -72,8 +72,8 @@ bool MakeRequest(const TArguments& a, TPackRequest& request) {
     }
     // The double-resolution versions come from the product folder only, beside their pictures.
     if (!a.product.empty())
-        for (const char* name : kPictureNames) {
-            const std::string doubled = std::string(name) + kDoubleResolutionSuffix;
+        for (const char* name : package::kPictureNames) {
+            const std::string doubled = std::string(name) + package::kDoubleResolutionSuffix;
             const fs::path conventional = product / "branding" / (doubled + ".png");
             std::error_code error;
             if (fs::exists(conventional, error))
@@ -102,7 +102,7 @@ int RunPacker(const std::vector<std::string>& arguments) {
     pack->add_option("product", a.product, "product folder with conventional names");
     pack->add_option("--settings", a.settings, "the settings document (JSON)");
     pack->add_option("--payload", a.payload, "the folder of the files to install");
-    for (const char* name : kPictureNames)
+    for (const char* name : package::kPictureNames)
         pack->add_option(std::string("--") + name, a.pictures[name],
                          std::string("PNG picture for the resource ") + name);
     pack->add_option("--stub", a.stub, "the bare installer (default: setup.exe beside packer)");

@@ -1,4 +1,5 @@
 #include "tools/packer/Inspect.h"
+#include "install/Package.h"
 
 #include "archive/ZipReader.h"
 #include "sys/Error.h"
@@ -147,9 +148,11 @@ private:
     void Settings(const std::vector<TResource>& resources) {
         std::string source;
         const std::optional<std::string> bytes =
-            DataOf(resources, "CONFIGFILE", "config.dat", source);
+            DataOf(resources, package::kSettingsResource, package::kLooseSettingsFile, source);
         if (!bytes) {
-            Problem("it carries no settings (no resource CONFIGFILE, no config.dat beside it)");
+            Problem(std::string("it carries no settings (no resource ") +
+                    package::kSettingsResource + ", no " + package::kLooseSettingsFile +
+                    " beside it)");
             return;
         }
         TDiagnostics diagnostics;
@@ -170,9 +173,9 @@ private:
     }
 
     void Pictures(const std::vector<TResource>& resources) {
-        for (const char* base : kPictureNames)
+        for (const char* base : package::kPictureNames)
             for (const std::string& name :
-                 {std::string(base), base + std::string(kDoubleResolutionSuffix)}) {
+                 {std::string(base), base + std::string(package::kDoubleResolutionSuffix)}) {
                 const TResource* r = Find(resources, FoldCase(name));
                 if (r == nullptr)
                     continue;
@@ -187,9 +190,11 @@ private:
 
     void Archive(const std::vector<TResource>& resources) {
         std::string source;
-        const std::optional<std::string> bytes = DataOf(resources, "ZIPFILE", "app.data", source);
+        const std::optional<std::string> bytes =
+            DataOf(resources, package::kArchiveResource, package::kLooseArchiveFile, source);
         if (!bytes) {
-            Problem("it carries no archive (no resource ZIPFILE, no app.data beside it)");
+            Problem(std::string("it carries no archive (no resource ") + package::kArchiveResource +
+                    ", no " + package::kLooseArchiveFile + " beside it)");
             return;
         }
         TVerifyZipHost host(*bytes);

@@ -1,18 +1,13 @@
 #pragma once
 // What the publisher asks the packer to do. Portable.
 
+#include "install/Package.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
-
-// The branding pictures the installer looks for, by resource name, in its order.
-inline constexpr const char* kPictureNames[] = {"bgpic", "logo", "btninst01", "btninst02",
-                                                "btninst03"};
-// Appended to a picture's name for its optional version at twice the resolution
-// ("bgpic@2x.png", embedded as "bgpic@2x"), which the window takes on scaled screens.
-inline constexpr const char kDoubleResolutionSuffix[] = "@2x";
 
 struct TPackRequest {
     std::filesystem::path Settings;

@@ -1,4 +1,5 @@
 #include "tools/packer/Packer.h"
+#include "install/Package.h"
 
 #include "tools/packer/BinaryFile.h"
 #include "tools/packer/ExitCodes.h"
@@ -56,8 +57,8 @@ int Pack(const TPackRequest& request) {
     }
 
     const fs::path setupPath = request.Loose ? request.Output / "setup.exe" : request.Output;
-    const fs::path archivePath =
-        request.Loose ? request.Output / "app.data" : request.Output.parent_path() / "app.zip";
+    const fs::path archivePath = request.Loose ? request.Output / package::kLooseArchiveFile
+                                               : request.Output.parent_path() / "app.zip";
     TTemporaryFile archive(archivePath);
     TTemporaryFile setup(setupPath);
 
@@ -75,13 +76,14 @@ int Pack(const TPackRequest& request) {
         resources.push_back(FileResource(name, bytes));
     std::unique_ptr<TTemporaryFile> config;
     if (request.Loose) {
-        config = std::make_unique<TTemporaryFile>(request.Output / "config.dat");
+        config = std::make_unique<TTemporaryFile>(request.Output / package::kLooseSettingsFile);
         TOutputFile out(config->Path());
         out.Write(product.Settings.ResourceBytes);
         out.Close(product.Settings.ResourceBytes.size());
     } else {
-        resources.push_back(FileResource("CONFIGFILE", product.Settings.ResourceBytes));
-        TResource payload = FileResource("ZIPFILE", "");
+        resources.push_back(
+            FileResource(package::kSettingsResource, product.Settings.ResourceBytes));
+        TResource payload = FileResource(package::kArchiveResource, "");
         payload.File = archive.Path();
         payload.FileSize = zip.ArchiveSize;
         resources.push_back(std::move(payload));
@@ -104,11 +106,12 @@ int Pack(const TPackRequest& request) {
         " folders: " + FormatBytes(zip.Uncompressed) + " into an archive of " +
         FormatBytes(zip.ArchiveSize) + " (" + Percent(zip.ArchiveSize, zip.Uncompressed) +
         ", level " + std::to_string(request.Level) + (zip.Zip64 ? ", ZIP64" : "") + ")");
-    Say("pictures: " + std::to_string(product.Pictures.size()) +
-        " of 5; settings: " + FormatBytes(product.Settings.ResourceBytes.size()) + " UTF-8");
+    Say("pictures: " + std::to_string(product.Pictures.size()) + " of " +
+        std::to_string(std::size(package::kPictureNames)) +
+        "; settings: " + FormatBytes(product.Settings.ResourceBytes.size()) + " UTF-8");
     if (request.Loose)
-        Say("wrote " + PathToUtf8(setupPath) + " (" + FormatBytes(setupSize) +
-            "), config.dat and " + "app.data beside it");
+        Say("wrote " + PathToUtf8(setupPath) + " (" + FormatBytes(setupSize) + "), " +
+            package::kLooseSettingsFile + " and " + package::kLooseArchiveFile + " beside it");
     else
         Say("wrote " + PathToUtf8(setupPath) + " (" + FormatBytes(setupSize) + ")");
     Say("time: " + std::string(time) + " on " + std::to_string(options.Threads) +

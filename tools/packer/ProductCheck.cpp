@@ -64,13 +64,13 @@ void CheckPayload(const TPackRequest& request, TDiagnostics& diagnostics, TCheck
 }
 
 bool IsDoubleResolution(const std::string& name) {
-    const std::string suffix = kDoubleResolutionSuffix;
+    const std::string suffix = package::kDoubleResolutionSuffix;
     return name.size() > suffix.size() && name.ends_with(suffix);
 }
 
 std::string BaseName(const std::string& name) {
     return IsDoubleResolution(name)
-               ? name.substr(0, name.size() - std::string(kDoubleResolutionSuffix).size())
+               ? name.substr(0, name.size() - std::string(package::kDoubleResolutionSuffix).size())
                : name;
 }
 

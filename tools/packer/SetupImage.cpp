@@ -1,9 +1,10 @@
 #include "tools/packer/SetupImage.h"
+#include "install/Package.h"
 
 #include "tools/packer/BinaryFile.h"
 
 TResourceId ProductResourceType() {
-    return TResourceId::Named("FILE");
+    return TResourceId::Named(package::kResourceType);
 }
 
 std::uint64_t WriteSetupImage(const TPeImage& stub, const std::vector<TResource>& added,
