@@ -2,6 +2,8 @@
 // The ZIP records the reader understands (PKWARE's APPNOTE): signatures, the per-entry record
 // and the end record, and little-endian field access. Portable.
 
+#include "sys/LittleEndian.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -37,19 +39,9 @@ constexpr std::uint16_t kMethodStored = 0;
 constexpr std::uint16_t kMethodDeflated = 8;
 constexpr std::uint16_t kMethodAes = 99;
 
-// Reads a little-endian 16-bit value at `p`.
-inline std::uint16_t Get16(const unsigned char* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-// Reads a little-endian 32-bit value at `p`.
-inline std::uint32_t Get32(const unsigned char* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-// Reads a little-endian 64-bit value at `p`.
-inline std::uint64_t Get64(const unsigned char* p) {
-    return Get32(p) | (static_cast<std::uint64_t>(Get32(p + 4)) << 32);
-}
+using le::Get16;
+using le::Get32;
+using le::Get64;
 
 } // namespace zipformat
 

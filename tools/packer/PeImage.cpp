@@ -1,29 +1,16 @@
 #include "tools/packer/PeImage.h"
 
 #include "tools/packer/PackError.h"
+#include "sys/LittleEndian.h"
 
 #include <algorithm>
 
 namespace {
 
-std::uint16_t Get16(const std::string& b, std::size_t at) {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(b[at]) |
-                                      (static_cast<unsigned char>(b[at + 1]) << 8));
-}
-
-std::uint32_t Get32(const std::string& b, std::size_t at) {
-    return Get16(b, at) | (static_cast<std::uint32_t>(Get16(b, at + 2)) << 16);
-}
-
-void Set16(std::string& b, std::size_t at, std::uint32_t value) {
-    b[at] = static_cast<char>(value & 0xFF);
-    b[at + 1] = static_cast<char>((value >> 8) & 0xFF);
-}
-
-void Set32(std::string& b, std::size_t at, std::uint32_t value) {
-    Set16(b, at, value & 0xFFFF);
-    Set16(b, at + 2, value >> 16);
-}
+using le::Get16;
+using le::Get32;
+using le::Set16;
+using le::Set32;
 
 std::uint64_t AlignUp(std::uint64_t value, std::uint32_t alignment) {
     return (value + alignment - 1) / alignment * alignment;

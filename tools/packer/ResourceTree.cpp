@@ -3,6 +3,7 @@
 #include "tools/packer/BinaryFile.h"
 #include "tools/packer/PackError.h"
 #include "tools/packer/PathText.h"
+#include "sys/LittleEndian.h"
 
 #include <algorithm>
 #include <map>
@@ -22,32 +23,11 @@ constexpr std::size_t kMaxResources = 1 << 16;
 // otherwise claim gigabytes.
 constexpr std::uint64_t kSharedCopyAllowance = 32u << 20;
 
-std::uint32_t Get32(const std::string& b, std::size_t at) {
-    auto byte = [&](std::size_t i) {
-        return static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + i]));
-    };
-    return byte(0) | (byte(1) << 8) | (byte(2) << 16) | (byte(3) << 24);
-}
-
-std::uint16_t Get16(const std::string& b, std::size_t at) {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(b[at]) |
-                                      (static_cast<unsigned char>(b[at + 1]) << 8));
-}
-
-void Put16(std::string& out, std::uint32_t value) {
-    out += static_cast<char>(value & 0xFF);
-    out += static_cast<char>((value >> 8) & 0xFF);
-}
-
-void Put32(std::string& out, std::uint32_t value) {
-    Put16(out, value & 0xFFFF);
-    Put16(out, value >> 16);
-}
-
-void Set32(std::string& b, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-}
+using le::Get16;
+using le::Get32;
+using le::Put16;
+using le::Put32;
+using le::Set32;
 
 std::size_t Align(std::size_t value, std::size_t alignment) {
     return (value + alignment - 1) / alignment * alignment;

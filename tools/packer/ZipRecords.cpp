@@ -1,25 +1,16 @@
 #include "tools/packer/ZipRecords.h"
 
+#include "sys/LittleEndian.h"
+
 namespace {
 
 // Version 6.3 of the APPNOTE (which defines the UTF-8 flag), host system MS-DOS: the
 // attribute word is DOS attributes.
 constexpr std::uint16_t kVersionMadeBy = 63;
 
-void Put16(std::string& out, std::uint64_t value) {
-    out += static_cast<char>(value & 0xFF);
-    out += static_cast<char>((value >> 8) & 0xFF);
-}
-
-void Put32(std::string& out, std::uint64_t value) {
-    Put16(out, value & 0xFFFF);
-    Put16(out, (value >> 16) & 0xFFFF);
-}
-
-void Put64(std::string& out, std::uint64_t value) {
-    Put32(out, value & 0xFFFFFFFFu);
-    Put32(out, value >> 32);
-}
+using le::Put16;
+using le::Put32;
+using le::Put64;
 
 std::uint32_t Field32(std::uint64_t value) {
     return value >= kZip32Limit ? 0xFFFFFFFFu : static_cast<std::uint32_t>(value);
