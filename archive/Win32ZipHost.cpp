@@ -1,6 +1,7 @@
 #include "archive/Win32ZipHost.h"
 
 #include "archive/ZipDosTime.h"
+#include "sys/FileIo.h"
 #include "sys/Error.h"
 #include "sys/RunLog.h"
 #include "sys/SysErrorMessage.h"
@@ -263,13 +264,11 @@ std::unique_ptr<IZipInput> TWin32ZipHost::OpenArchive(const std::wstring& path) 
 }
 
 bool TWin32ZipHost::DirectoryExists(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return ::DirectoryExists(path);
 }
 
 bool TWin32ZipHost::FileExists(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    return ::FileExists(path);
 }
 
 bool TWin32ZipHost::CreateDirectories(const std::wstring& path) {

@@ -37,7 +37,7 @@ void CreateTargetDirectory(const std::wstring& path) {
     if (path.empty())
         throw EInstallerError(L"Unable to create directory");
     // The outcome is not needed: the extraction creates what it needs.
-    SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
+    CreateDirectoryTree(path);
 }
 
 } // namespace

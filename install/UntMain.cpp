@@ -12,7 +12,6 @@
 #include "sys/RunLog.h"
 
 #include <shellapi.h>
-#include <shlobj.h>
 
 #include <algorithm>
 #include <functional>
@@ -33,11 +32,6 @@ std::vector<std::wstring> CommandLineArguments() {
     if (args)
         LocalFree(args);
     return arguments;
-}
-
-// Creates the directory with every missing parent; the outcome is the caller's to ignore.
-void CreateDirectoryTree(const std::wstring& path) {
-    SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
 }
 
 } // namespace
@@ -182,7 +176,7 @@ void TFrmCommInst::FormCreate(TObject*) {
         }
         edtPath->SetText(target);
         LogLine(L"target: " + target);
-        CreateDirectoryTree(edtPath->Text());
+        CreateDirectoryTree(edtPath->Text()); // the extraction creates what is still missing
     } else {
         cnMain->SetActivePage(tbUninstall);
     }
@@ -255,7 +249,7 @@ void TFrmCommInst::LoadBrandingPictures() {
         if (!ResourceExists(name, type))
             continue;
         TPicture picture;
-        LoadPngResourceToPicture(picture, name, type);
+        LoadPngResource(picture, name, type);
         // Its version at twice the resolution, for scaled screens, when the product has one.
         const std::wstring doubled = name + package::Wide(package::kDoubleResolutionSuffix);
         if (ResourceExists(doubled, type)) {

@@ -1,6 +1,7 @@
 #include "sys/MyCommonFuns.h"
 
 #include "sys/Error.h"
+#include "sys/FileIo.h"
 #include "sys/Win32Handle.h"
 
 #include <shlobj.h>
@@ -31,6 +32,11 @@ struct TCoTaskMemFree {
 };
 
 } // namespace
+
+bool CreateDirectoryTree(const std::wstring& path) {
+    SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
+    return DirectoryExists(path);
+}
 
 std::wstring WithoutTrailingSeparators(std::wstring path) {
     while (!path.empty() && (path.back() == L'\\' || path.back() == L'/'))

@@ -46,21 +46,14 @@ std::wstring LoadResourceText(const std::wstring& name, const std::wstring& type
 bool ExtractResourceToFile(const std::wstring& name, const std::wstring& type,
                            const std::wstring& fileName, HMODULE module = nullptr);
 
-// Hands the resource's PNG bytes to image.LoadPngFromMemory(data, size), which decodes them
-// and keeps its own copy; throws as ResourceData, before the image is touched.
-template <typename TImageControl>
-void LoadPngResourceToImage(TImageControl& image, const std::wstring& name,
-                            const std::wstring& type, HMODULE module = nullptr) {
+// Hands the resource's PNG bytes to target.LoadPngFromMemory(data, size) (a picture, or an
+// image control), which decodes them and keeps its own copy; throws as ResourceData, before the
+// target is touched.
+template <typename TPngTarget>
+void LoadPngResource(TPngTarget& target, const std::wstring& name, const std::wstring& type,
+                     HMODULE module = nullptr) {
     const std::string_view png = ResourceData(name, type, module);
-    image.LoadPngFromMemory(static_cast<const void*>(png.data()), png.size());
-}
-
-// The same for a picture object (a button's normal, hover or pressed picture).
-template <typename TPictureObject>
-void LoadPngResourceToPicture(TPictureObject& picture, const std::wstring& name,
-                              const std::wstring& type, HMODULE module = nullptr) {
-    const std::string_view png = ResourceData(name, type, module);
-    picture.LoadPngFromMemory(static_cast<const void*>(png.data()), png.size());
+    target.LoadPngFromMemory(static_cast<const void*>(png.data()), png.size());
 }
 
 // ---- Folders and system facts --------------------------------------------------------------
@@ -101,6 +94,9 @@ std::wstring ExpandEnvironmentText(const std::wstring& text);
 
 // `path` without the separators ("\" or "/") it ends with.
 std::wstring WithoutTrailingSeparators(std::wstring path);
+
+// Creates the folder with every missing parent; false when it does not exist afterwards.
+bool CreateDirectoryTree(const std::wstring& path);
 
 // True on 64-bit Windows with an x64 or Itanium processor: always in a 64-bit build, else when
 // RunsUnderWow64OnX64(); false on 32-bit and ARM64 Windows and on any failure.

@@ -75,8 +75,7 @@ TEST(ResourcesTest, MissingResourceFailsWithItsName) {
     EXPECT_EQ(ErrorOf([&] { ExtractResourceToFile(L"nosuch", L"file", scratch / L"x"); }),
               expected);
     TFakePicture picture;
-    EXPECT_EQ(ErrorOf([&] { LoadPngResourceToImage(picture, L"nosuch", L"file"); }), expected);
-    EXPECT_EQ(ErrorOf([&] { LoadPngResourceToPicture(picture, L"nosuch", L"file"); }), expected);
+    EXPECT_EQ(ErrorOf([&] { LoadPngResource(picture, L"nosuch", L"file"); }), expected);
     EXPECT_EQ(picture.loads, 0);
 }
 
@@ -156,8 +155,8 @@ TEST(ResourcesCodePageTest, GbkDocumentFollowsTheAnsiCodePage) {
 
 TEST(ResourcesTest, PngLoadersHandOverTheResourceBytes) {
     TFakePicture image, picture;
-    LoadPngResourceToImage(image, L"logo", L"file");
-    LoadPngResourceToPicture(picture, L"LOGO", L"FILE");
+    LoadPngResource(image, L"logo", L"file");
+    LoadPngResource(picture, L"LOGO", L"FILE");
     EXPECT_EQ(image.loads, 1);
     EXPECT_EQ(picture.loads, 1);
     EXPECT_EQ(image.png.size(), 75u);
