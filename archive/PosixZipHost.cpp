@@ -1,6 +1,6 @@
 #include "archive/PosixZipHost.h"
 
-#include "archive/PlatformCodePage.h"
+#include "sys/PlatformCodePage.h"
 #include "archive/ZipDosTime.h"
 #include "sys/Error.h"
 

@@ -1,4 +1,5 @@
 #include "sys/Win32CodePage.h"
+#include "sys/PlatformCodePage.h"
 
 #include "sys/Error.h"
 
@@ -53,4 +54,8 @@ const ICodePage& AnsiCodePage() {
 const ICodePage& OemCodePage() {
     static const TWin32CodePage oem(CP_OEMCP);
     return oem;
+}
+
+std::unique_ptr<ICodePage> MakeCodePage(unsigned number) {
+    return std::make_unique<TWin32CodePage>(number);
 }

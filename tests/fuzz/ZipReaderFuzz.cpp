@@ -3,7 +3,7 @@
 // the host's write budget keeps decompression bombs bounded.
 #include "archive/MemoryZipHost.h"
 #include "archive/MyZip.h"
-#include "archive/PlatformCodePage.h"
+#include "sys/PlatformCodePage.h"
 #include "sys/Error.h"
 
 #include <cstdint>

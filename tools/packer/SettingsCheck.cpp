@@ -1,6 +1,6 @@
 #include "tools/packer/SettingsCheck.h"
 
-#include "archive/PlatformCodePage.h"
+#include "sys/PlatformCodePage.h"
 #include "settings/JsonReader.h"
 #include "sys/Error.h"
 #include "sys/TextEncoding.h"

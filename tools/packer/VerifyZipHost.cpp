@@ -1,6 +1,6 @@
 #include "tools/packer/VerifyZipHost.h"
 
-#include "archive/PlatformCodePage.h"
+#include "sys/PlatformCodePage.h"
 
 #include <zlib.h>
 

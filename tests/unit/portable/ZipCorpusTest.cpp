@@ -3,7 +3,7 @@
 // and once over the platform's own host, writing real files.
 #include "archive/MemoryZipHost.h"
 #include "archive/MyZip.h"
-#include "archive/PlatformCodePage.h"
+#include "sys/PlatformCodePage.h"
 #ifdef _WIN32
 #include "archive/Win32ZipHost.h"
 #else

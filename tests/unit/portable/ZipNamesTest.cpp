@@ -1,5 +1,5 @@
 // Name decoding, name splitting and the sanitising of stored DOS times.
-#include "archive/PlatformCodePage.h"
+#include "sys/PlatformCodePage.h"
 #include "archive/ZipDosTime.h"
 #include "archive/ZipNames.h"
 

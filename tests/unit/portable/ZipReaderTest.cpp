@@ -3,7 +3,7 @@
 
 #include "archive/MemoryZipHost.h"
 #include "archive/MyZip.h"
-#include "archive/PlatformCodePage.h"
+#include "sys/PlatformCodePage.h"
 #include "archive/ZipFormat.h"
 #include "archive/ZipReader.h"
 #include "sys/Error.h"

@@ -4,7 +4,7 @@
 
 #include "archive/MemoryZipHost.h"
 #include "archive/MyZip.h"
-#include "archive/PlatformCodePage.h"
+#include "sys/PlatformCodePage.h"
 #include "archive/ZipReader.h"
 #include "tools/packer/tests/MiniImage.h"
 #include "tools/packer/BinaryFile.h"

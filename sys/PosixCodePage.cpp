@@ -1,6 +1,6 @@
 // Code pages through iconv, converted as leniently as Windows does: an unmapped byte or
 // character becomes "?" rather than an error.
-#include "archive/PlatformCodePage.h"
+#include "sys/PlatformCodePage.h"
 
 #include "sys/Error.h"
 
