@@ -1,7 +1,6 @@
 // Program entry: the application object, the main window and the message loop.
 
 #include "install/UntMain.h"
-#include "sys/MessageTitle.h"
 #include "sys/MyCommonFuns.h"
 #include "sys/ProgramFile.h"
 #include "sys/RunLog.h"
@@ -37,9 +36,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     TApplication application;
     Application = &application;
-    application.SetTitle(DefaultMessageTitle(GetExeFileName()));
-    // The system services' message boxes carry the application's title too.
-    SetMessageTitleSource([] { return Application ? Application->Title() : std::wstring(); });
     application.Initialize();
     application.MainFormOnTaskBar = true;
 

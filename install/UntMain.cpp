@@ -7,7 +7,7 @@
 #include "install/SingleInstance.h"
 #include "install/StepProgress.h"
 #include "sys/Error.h"
-#include "sys/MessageTitle.h"
+#include "sys/MessageBoxes.h"
 #include "sys/MyCommonFuns.h"
 #include "sys/RunLog.h"
 
@@ -134,10 +134,8 @@ void TFrmCommInst::FormCreate(TObject*) {
         Application->ShowMainForm = false;
         // Under a deployment service nobody can answer a message box, and one would hang the
         // run forever: there the exit code alone reports a failure.
-        if (!WindowStationIsVisible()) {
-            Application->SuppressMessageBoxes = true;
+        if (!WindowStationIsVisible())
             SetMessageBoxesSuppressed(true);
-        }
         // The silent-install timer is switched on only once start-up has gone through, so
         // that it can never fire inside one of start-up's message boxes. Nobody watches a
         // silent run: it starts at the timer's first chance and takes no pauses.

@@ -239,7 +239,7 @@ void DeleteSelf();
 // ---- Reporting -----------------------------------------------------------------------------
 
 // Shows `code` in decimal in an information box with one OK button under MessageTitle()
-// (sys/MessageTitle.h); returns when the box is closed.
+// (sys/MessageBoxes.h); returns when the box is closed.
 void ShowErrorCode(int code);
 
 // ---- Shell shortcuts -----------------------------------------------------------------------

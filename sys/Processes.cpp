@@ -2,7 +2,7 @@
 #include "sys/RunLog.h"
 
 #include "sys/Error.h"
-#include "sys/MessageTitle.h"
+#include "sys/MessageBoxes.h"
 #include "sys/Win32Handle.h"
 
 #include <shellapi.h>
@@ -168,12 +168,6 @@ DWORD RunProcessVia(TProcessStart start, const std::wstring& commandLine, bool k
 }
 
 void ShowErrorCode(int code) {
-    if (RunLogOpen())
-        LogLine(L"message" + std::wstring(MessageBoxesSuppressed() ? L" (not shown): " : L": ") +
-                std::to_wstring(code));
-    if (MessageBoxesSuppressed())
-        return;
     // No owner, as with the application's hidden window: the main window stays usable.
-    MessageBoxW(nullptr, std::to_wstring(code).c_str(), MessageTitle().c_str(),
-                MB_OK | MB_ICONINFORMATION);
+    ShowMessageBox(nullptr, std::to_wstring(code), MB_OK | MB_ICONINFORMATION);
 }

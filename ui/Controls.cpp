@@ -1,10 +1,24 @@
 #include "ui/Controls.h"
+#include "sys/Win32Handle.h"
 
 #include <windowsx.h>
 
 #include <algorithm>
 
 const wchar_t kToolkitWindowClass[] = L"TToolkitWindow";
+
+namespace {
+TToolkitErrorHandler errorHandler = nullptr;
+} // namespace
+
+void SetToolkitErrorHandler(TToolkitErrorHandler handler) {
+    errorHandler = handler;
+}
+
+void HandleToolkitException() {
+    if (errorHandler)
+        errorHandler();
+}
 
 namespace {
 
@@ -116,7 +130,6 @@ TControl::TControl(TComponent* owner, TWinControl* parent) : TComponent(owner), 
         parent_->AddChild(this);
     }
 }
-
 
 TControl::~TControl() {
     if (parent_)
@@ -430,10 +443,7 @@ TControl* TWinControl::ControlAtPos(POINT p, bool allowDisabled) const {
 }
 
 void TWinControl::PaintChildren(HDC dc, const RECT& area) {
-    HBRUSH background =
-        CreateSolidBrush(HighContrastOn() ? GetSysColor(COLOR_WINDOW) : ResolveColor(Color));
-    FillRect(dc, &area, background);
-    DeleteObject(background);
+    FillWithColor(dc, area, HighContrastOn() ? clWindow : Color);
     for (TControl* c : children_) {
         if (c->IsWindowed() || !c->Visible())
             continue;
@@ -570,16 +580,14 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         const int w = area.right - area.left, h = area.bottom - area.top;
         if (w > 0 && h > 0) {
             // One off-screen surface per paint: no flicker, and stacking order is exact.
-            HDC memory = CreateCompatibleDC(dc);
-            HBITMAP surface = CreateCompatibleBitmap(dc, w, h);
-            HGDIOBJ old = SelectObject(memory, surface);
-            SetViewportOrgEx(memory, -area.left, -area.top, nullptr);
-            PaintChildren(memory, area);
-            SetViewportOrgEx(memory, 0, 0, nullptr);
-            BitBlt(dc, area.left, area.top, w, h, memory, 0, 0, SRCCOPY);
-            SelectObject(memory, old);
-            DeleteObject(surface);
-            DeleteDC(memory);
+            const TMemoryDC memory(CreateCompatibleDC(dc));
+            const TGdiObject surface(CreateCompatibleBitmap(dc, w, h));
+            HGDIOBJ old = SelectObject(memory.Get(), surface.Get());
+            SetViewportOrgEx(memory.Get(), -area.left, -area.top, nullptr);
+            PaintChildren(memory.Get(), area);
+            SetViewportOrgEx(memory.Get(), 0, 0, nullptr);
+            BitBlt(dc, area.left, area.top, w, h, memory.Get(), 0, 0, SRCCOPY);
+            SelectObject(memory.Get(), old);
         }
         EndPaint(hwnd_, &ps);
         return 0;

@@ -283,5 +283,10 @@ protected:
     friend class TControl;
 };
 
-// Reports an exception that reached a window procedure or the message loop.
+// What reports an exception that reached a window procedure, a timer or the message loop
+// (called inside a catch block). The application installs its own; until then such an
+// exception is dropped, so that it never unwinds through the system.
+using TToolkitErrorHandler = void (*)();
+void SetToolkitErrorHandler(TToolkitErrorHandler handler);
+// Hands the exception being handled to the installed error handler.
 void HandleToolkitException();

@@ -1,4 +1,5 @@
 #include "ui/Font.h"
+#include "sys/Win32Handle.h"
 
 #include "ui/FontFallback.h"
 
@@ -14,6 +15,11 @@ std::optional<bool> contrastOverride;
 
 void OverrideHighContrast(std::optional<bool> on) {
     contrastOverride = on;
+}
+
+void FillWithColor(HDC dc, const RECT& area, COLORREF color) {
+    const TGdiObject brush(CreateSolidBrush(ResolveColor(color)));
+    FillRect(dc, &area, static_cast<HBRUSH>(brush.Get()));
 }
 
 bool HighContrastOn() {

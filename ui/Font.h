@@ -24,6 +24,9 @@ COLORREF ResolveColor(COLORREF color);
 // text colour on its window colour instead of the layout's colours. Asked of the system at
 // every paint, unless OverrideHighContrast has given the answer.
 bool HighContrastOn();
+
+// Fills `area` of `dc` with `color` (which may name a system colour).
+void FillWithColor(HDC dc, const RECT& area, COLORREF color);
 // Fixes HighContrastOn's answer (nullopt: the system's again). For tests: Wine reports the
 // setting as always off.
 void OverrideHighContrast(std::optional<bool> on);

@@ -1,5 +1,5 @@
 #include "ui/Forms.h"
-#include "sys/RunLog.h"
+#include "sys/MessageBoxes.h"
 
 #include "sys/Error.h"
 #include "ui/Accessible.h"
@@ -27,11 +27,6 @@ bool WindowStationIsVisible() {
     return (flags.dwFlags & WSF_VISIBLE) != 0;
 }
 
-void HandleToolkitException() {
-    if (Application)
-        Application->HandleException();
-}
-
 // ---- TForm
 
 namespace {
@@ -43,8 +38,8 @@ constexpr UINT WM_DPICHANGED = 0x02E0;
 // The DPI the window is shown at: its monitor's (Windows 10 and later), else the system's.
 int WindowDpi(HWND window) {
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
     if (getDpiForWindow && window) {
         const UINT dpi = getDpiForWindow(window);
         if (dpi > 0)
@@ -254,7 +249,12 @@ bool TForm::PreTranslateKey(const MSG& msg) {
 
 // ---- TApplication
 
-TApplication::TApplication() = default;
+TApplication::TApplication() {
+    SetToolkitErrorHandler([] {
+        if (Application)
+            Application->HandleException();
+    });
+}
 
 void TApplication::Initialize() {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -307,13 +307,17 @@ void TApplication::ProcessMessages() {
     }
 }
 
+std::wstring TApplication::Title() const {
+    return MessageTitle();
+}
+
+void TApplication::SetTitle(const std::wstring& title) {
+    SetMessageTitle(title);
+}
+
 int TApplication::ShowMessage(const std::wstring& text, UINT flags) {
-    if (RunLogOpen())
-        LogLine(L"message" + std::wstring(SuppressMessageBoxes ? L" (not shown): " : L": ") + text);
-    if (SuppressMessageBoxes)
-        return IDOK;
     HWND owner = mainForm_ && IsWindowVisible(mainForm_->Handle()) ? mainForm_->Handle() : nullptr;
-    return MessageBoxW(owner, text.c_str(), title_.c_str(), flags);
+    return ShowMessageBox(owner, text, flags);
 }
 
 void TApplication::ShowException(const std::wstring& message) {

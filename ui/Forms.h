@@ -80,10 +80,11 @@ public:
     // picture decoder. Call once before any form is created.
     void Initialize();
 
-    // The title of message boxes; the program sets the default (the executable's file name up
-    // to its first ".", every character after the first in lower case) at start.
-    const std::wstring& Title() const { return title_; }
-    void SetTitle(const std::wstring& title) { title_ = title; }
+    // The title of every message box (sys/MessageBoxes.h holds it): by default the
+    // executable's file name up to its first ".", every character after the first in lower
+    // case; the product's title once the settings are read.
+    std::wstring Title() const;
+    void SetTitle(const std::wstring& title);
 
     // Whether Run shows the main form before dispatching messages.
     bool ShowMainForm = true;
@@ -101,18 +102,16 @@ public:
     // Dispatches every pending message, then returns; a quit request met on the way is kept.
     void ProcessMessages();
 
-    // A modal box with one OK button under the application title; returns the pressed id.
-    // Shows nothing and returns IDOK while SuppressMessageBoxes is on.
+    // A modal box with one OK button under the application title, owned by the main form
+    // while it is visible; returns the pressed id. Shows nothing and returns IDOK while boxes
+    // are suppressed (SetMessageBoxesSuppressed, for runs that nobody can answer).
     int ShowMessage(const std::wstring& text, UINT flags = MB_OK);
-    // For runs where nobody can answer a box (no visible window station).
-    bool SuppressMessageBoxes = false;
     // Shows the error icon, the title and the error's text with the "." rule applied.
     void ShowException(const std::wstring& message);
     // Reports the exception being handled (call from a catch block).
     void HandleException();
 
 private:
-    std::wstring title_;
     TForm* mainForm_ = nullptr;
     bool terminated_ = false;
 };

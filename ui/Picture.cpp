@@ -1,4 +1,5 @@
 #include "ui/Picture.h"
+#include "sys/Win32Handle.h"
 #include "sys/PictureLimits.h"
 
 #include "sys/Error.h"
@@ -273,13 +274,12 @@ void TPicture::Draw(HDC dc, const RECT& dest, int dpi) const {
     if (!image_)
         return;
     const TImageData& from = SourceFor(dpi);
-    HDC source = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(source, from.bitmap);
+    const TMemoryDC source(CreateCompatibleDC(dc));
+    HGDIOBJ old = SelectObject(source.Get(), from.bitmap);
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     int oldMode = SetStretchBltMode(dc, HALFTONE);
-    GdiAlphaBlend(dc, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, source,
-                  0, 0, from.width, from.height, blend);
+    GdiAlphaBlend(dc, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top,
+                  source.Get(), 0, 0, from.width, from.height, blend);
     SetStretchBltMode(dc, oldMode);
-    SelectObject(source, old);
-    DeleteDC(source);
+    SelectObject(source.Get(), old);
 }

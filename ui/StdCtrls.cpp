@@ -54,11 +54,8 @@ void TLabel::Paint(HDC dc) {
     RECT r{0, 0, Width(), Height()};
     // High contrast: the system's text colour on its window colour, whatever the layout says.
     const bool contrast = HighContrastOn();
-    if (!Transparent || contrast) {
-        HBRUSH brush = CreateSolidBrush(contrast ? GetSysColor(COLOR_WINDOW) : ResolveColor(Color));
-        FillRect(dc, &r, brush);
-        DeleteObject(brush);
-    }
+    if (!Transparent || contrast)
+        FillWithColor(dc, r, contrast ? clWindow : Color);
     HGDIOBJ old = SelectObject(dc, Font().Handle());
     SetBkMode(dc, TRANSPARENT);
     const COLORREF text = contrast ? (Enabled() ? clWindowText : clGrayText)

@@ -128,12 +128,8 @@ void TTextImageButton::Show(const TPicture& picture) {
 void TTextImageButton::Paint(HDC dc) {
     if (ActualBmp.Empty())
         ActualBmp = Bmp;
-    if (!FBrushClear) {
-        HBRUSH brush = CreateSolidBrush(ResolveColor(FBrushColor));
-        RECT all{0, 0, Width(), Height()};
-        FillRect(dc, &all, brush);
-        DeleteObject(brush);
-    }
+    if (!FBrushClear)
+        FillWithColor(dc, RECT{0, 0, Width(), Height()}, FBrushColor);
     TFlagGuard drawing(FDrawing);
 
     const int dpi = Dpi();

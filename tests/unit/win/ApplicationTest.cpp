@@ -1,7 +1,7 @@
 // The application object: the error text rule, the default title, and processing pending
 // messages without losing a quit request.
 
-#include "sys/MessageTitle.h"
+#include "sys/MessageBoxes.h"
 #include "ui/Forms.h"
 
 #include <gtest/gtest.h>

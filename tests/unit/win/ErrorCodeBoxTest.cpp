@@ -3,7 +3,7 @@
 // reads and closes the box from outside.
 
 #include "install/RegistryWriters.h"
-#include "sys/MessageTitle.h"
+#include "sys/MessageBoxes.h"
 #include "sys/MyCommonFuns.h"
 #include "sys/Win32Handle.h"
 
@@ -44,9 +44,9 @@ TEST(ErrorCodeBox, DISABLED_TheCodeUnderTheDefaultTitle) {
 }
 
 TEST(ErrorCodeBox, DISABLED_ANegativeCodeUnderTheApplicationTitle) {
-    SetMessageTitleSource([] { return std::wstring(L"Demo \u5B89\u88C5"); });
+    SetMessageTitle(L"Demo \u5B89\u88C5");
     ShowErrorCode(-2147024891);
-    SetMessageTitleSource(nullptr);
+    SetMessageTitle(L"");
 }
 
 TEST(ErrorCodeBox, DISABLED_AValueThatCannotBeWrittenShowsItsCode) {
@@ -77,10 +77,10 @@ TEST(ErrorCodeBox, DISABLED_AnUninstallKeyThatCannotBeCreatedShowsOneBox) {
 }
 
 // The default title's rule itself is tabled in ApplicationTest.
-TEST(MessageTitleTest, TitleComesFromTheSourceSetLast) {
+TEST(MessageTitleTest, TitleIsTheOneSetLastElseTheDefault) {
     EXPECT_EQ(MessageTitle(), L"win_unit_tests");
-    SetMessageTitleSource([] { return std::wstring(L"Product"); });
+    SetMessageTitle(L"Product");
     EXPECT_EQ(MessageTitle(), L"Product");
-    SetMessageTitleSource(nullptr);
+    SetMessageTitle(L"");
     EXPECT_EQ(MessageTitle(), L"win_unit_tests");
 }
