@@ -37,7 +37,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     TApplication application;
     Application = &application;
     application.Initialize();
-    application.MainFormOnTaskBar = true;
 
     auto mainForm = std::make_unique<TFrmCommInst>(nullptr);
     application.SetMainForm(mainForm.get());

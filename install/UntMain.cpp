@@ -196,10 +196,8 @@ void TFrmCommInst::FormCreate(TObject*) {
     lblBigTitle->SetCaption(FBigTitle);
     PlaceHeaderTexts();
 
-    for (TTabSheet* page : cnMain->Pages()) {
+    for (TTabSheet* page : cnMain->Pages())
         page->SetCaption(L"");
-        page->TabVisible = false;
-    }
 
     if (FbSilent)
         tmrHiddenAutoInst->SetEnabled(true);

@@ -28,10 +28,6 @@ std::string_view ResourceData(const std::wstring& name, const std::wstring& type
 bool ResourceInProgramFile(const std::wstring& name, const std::wstring& type,
                            std::uint64_t& offset, std::uint64_t& size);
 
-// Returns a copy of the resource's raw bytes; throws as ResourceData.
-std::string LoadResourceBytes(const std::wstring& name, const std::wstring& type,
-                              HMODULE module = nullptr);
-
 // True when the resource is found and loads; never throws.
 bool ResourceExists(const std::wstring& name, const std::wstring& type, HMODULE module = nullptr);
 
@@ -263,16 +259,7 @@ std::wstring ProgramsShortcutPath(const std::wstring& target, const std::wstring
 // link object or one of its interfaces cannot be had.
 bool CreateDesktopShortcut(const std::wstring& target, const std::wstring& name);
 
-// Deletes the desktop shortcut that CreateDesktopShortcut names; every failure is ignored.
-// Always true.
-bool DeleteDesktopShortcut(const std::wstring& target, const std::wstring& name);
-
 // As CreateDesktopShortcut, in the Programs sub-folder `subFolder`, created with its parents
 // when missing (an empty `subFolder` saves directly in the Programs folder).
 bool CreateProgramsShortcut(const std::wstring& target, const std::wstring& subFolder,
-                            const std::wstring& name);
-
-// Deletes the Programs shortcut that CreateProgramsShortcut names, leaving the sub-folder;
-// every failure is ignored. Always true.
-bool DeleteProgramsShortcut(const std::wstring& target, const std::wstring& subFolder,
                             const std::wstring& name);

@@ -75,10 +75,6 @@ bool ResourceInProgramFile(const std::wstring& name, const std::wstring& type,
     return true;
 }
 
-std::string LoadResourceBytes(const std::wstring& name, const std::wstring& type, HMODULE module) {
-    return std::string(ResourceData(name, type, module));
-}
-
 bool ResourceExists(const std::wstring& name, const std::wstring& type, HMODULE module) {
     const HMODULE image = ModuleOrSelf(module);
     const HRSRC info = FindResourceW(image, name.c_str(), type.c_str());

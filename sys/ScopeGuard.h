@@ -14,7 +14,6 @@ public:
     TScopeGuard(const TScopeGuard&) = delete;
     TScopeGuard& operator=(const TScopeGuard&) = delete;
     // The function will not run.
-    void Dismiss() { active_ = false; }
 
 private:
     F f_;

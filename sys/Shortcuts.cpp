@@ -61,26 +61,14 @@ bool CreateDesktopShortcut(const std::wstring& target, const std::wstring& name)
     return SaveShortcut(target, DesktopShortcutPath(target, name));
 }
 
-bool DeleteDesktopShortcut(const std::wstring& target, const std::wstring& name) {
-    ForceDeleteFile(DesktopShortcutPath(target, name));
-    return true;
-}
-
 bool CreateProgramsShortcut(const std::wstring& target, const std::wstring& subFolder,
                             const std::wstring& name) {
     if (!FileExists(target))
         return false;
     const std::wstring linkPath = ProgramsShortcutPath(target, subFolder, name);
     // A failure here makes the save fail, which is the result.
-    SHCreateDirectoryExW(nullptr, (GetSpecialFolder(CSIDL_PROGRAMS) + L"\\" + subFolder).c_str(),
-                         nullptr);
+    CreateDirectoryTree(GetSpecialFolder(CSIDL_PROGRAMS) + L"\\" + subFolder);
     return SaveShortcut(target, linkPath);
-}
-
-bool DeleteProgramsShortcut(const std::wstring& target, const std::wstring& subFolder,
-                            const std::wstring& name) {
-    ForceDeleteFile(ProgramsShortcutPath(target, subFolder, name));
-    return true;
 }
 
 std::optional<std::wstring> ReadShortcutTarget(const std::wstring& linkPath) {

@@ -88,8 +88,6 @@ public:
 
     // Whether Run shows the main form before dispatching messages.
     bool ShowMainForm = true;
-    // The main form owns the taskbar button (always so with this toolkit's forms).
-    bool MainFormOnTaskBar = true;
 
     TForm* MainForm() const { return mainForm_; }
     void SetMainForm(TForm* form) { mainForm_ = form; }

@@ -74,7 +74,6 @@ class TTabSheet : public TWinControl {
 public:
     TTabSheet(TComponent* owner, TPageControl* pageControl);
     std::wstring ClassName() const override { return L"TTabSheet"; }
-    bool TabVisible = true;
     // What Enter presses while this page is shown and nothing else has the focus.
     TControl* DefaultControl = nullptr;
     TPageControl* PageControl() const { return pageControl_; }

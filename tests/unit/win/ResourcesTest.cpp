@@ -63,14 +63,14 @@ TEST(ResourcesTest, ExistsMatchesNameAndTypeWithoutCase) {
 }
 
 TEST(ResourcesTest, BytesAreTheStoredBytes) {
-    EXPECT_EQ(LoadResourceBytes(L"zipfile", L"file"), Pattern());
+    EXPECT_EQ(std::string(ResourceData(L"zipfile", L"file")), Pattern());
     EXPECT_EQ(ResourceData(L"ZIPFILE", L"file").size(), 4099u);
 }
 
 TEST(ResourcesTest, MissingResourceFailsWithItsName) {
     TScratchFolder scratch;
     const std::wstring expected = L"Resource nosuch not found";
-    EXPECT_EQ(ErrorOf([] { LoadResourceBytes(L"nosuch", L"file"); }), expected);
+    EXPECT_EQ(ErrorOf([] { std::string(ResourceData(L"nosuch", L"file")); }), expected);
     EXPECT_EQ(ErrorOf([] { LoadResourceText(L"nosuch", L"file"); }), expected);
     EXPECT_EQ(ErrorOf([&] { ExtractResourceToFile(L"nosuch", L"file", scratch / L"x"); }),
               expected);
@@ -178,11 +178,11 @@ TEST(ResourcesTest, ModuleArgumentChoosesTheImage) {
     ASSERT_NE(self.Get(), GetModuleHandleW(nullptr));
 
     EXPECT_TRUE(ResourceExists(L"zipfile", L"file", self.Get()));
-    EXPECT_EQ(LoadResourceBytes(L"zipfile", L"file", self.Get()), Pattern());
+    EXPECT_EQ(std::string(ResourceData(L"zipfile", L"file", self.Get())), Pattern());
     EXPECT_EQ(LoadResourceText(L"utf16bedoc", L"file", self.Get()),
               LoadResourceText(L"utf16bedoc", L"file"));
 
     EXPECT_FALSE(ResourceExists(L"zipfile", L"file", other.Get()));
-    EXPECT_EQ(ErrorOf([&] { LoadResourceBytes(L"zipfile", L"file", other.Get()); }),
+    EXPECT_EQ(ErrorOf([&] { std::string(ResourceData(L"zipfile", L"file", other.Get())); }),
               L"Resource zipfile not found");
 }
