@@ -193,6 +193,18 @@ void PutResource(std::vector<TResource>& resources, TResource added) {
 
 TResourceSectionLayout::TResourceSectionLayout(std::vector<TResource> resources)
     : resources_(std::move(resources)) {
+    // Sizes first: the tables, the strings, the data; then the directory's bytes.
+    const TTree tree = SortAndGroup();
+    const TTablePlaces places = PlaceTables(tree);
+    std::map<std::u16string, std::size_t> stringAt;
+    const std::string strings = MakeStrings(places.stringsStart, stringAt);
+    PlaceData(places.stringsStart + strings.size());
+    WriteTables(tree, places, stringAt);
+    directory_ += strings;
+    WriteDataEntries();
+}
+
+TResourceSectionLayout::TTree TResourceSectionLayout::SortAndGroup() {
     std::sort(resources_.begin(), resources_.end(), [](const TResource& a, const TResource& b) {
         if (!(a.Type == b.Type))
             return a.Type < b.Type;
@@ -200,9 +212,7 @@ TResourceSectionLayout::TResourceSectionLayout(std::vector<TResource> resources)
             return a.Name < b.Name;
         return a.Language < b.Language;
     });
-    // The tree: types, the names of each type, the languages of each name (indexes into
-    // resources_).
-    std::vector<std::vector<std::vector<std::size_t>>> tree;
+    TTree tree;
     for (std::size_t i = 0; i < resources_.size(); ++i) {
         const TResource& r = resources_[i];
         if (i == 0 || !(r.Type == resources_[i - 1].Type))
@@ -212,38 +222,46 @@ TResourceSectionLayout::TResourceSectionLayout(std::vector<TResource> resources)
             tree.back().emplace_back();
         tree.back().back().push_back(i);
     }
+    return tree;
+}
 
-    // Sizes first: the root table, the name tables, the language tables, the strings.
-    std::size_t nameTables = 0, languageTables = 0;
+TResourceSectionLayout::TTablePlaces TResourceSectionLayout::PlaceTables(const TTree& tree) {
+    // The root table, then the name tables, then the language tables.
+    TTablePlaces places;
     std::size_t offset = kTableHeader + tree.size() * kTableEntry;
-    std::vector<std::size_t> nameTableAt, languageTableAt;
     for (const auto& names : tree) {
-        nameTableAt.push_back(offset);
+        places.nameTables.push_back(offset);
         offset += kTableHeader + names.size() * kTableEntry;
-        ++nameTables;
     }
     for (const auto& names : tree)
         for (const auto& languages : names) {
-            languageTableAt.push_back(offset);
+            places.languageTables.push_back(offset);
             offset += kTableHeader + languages.size() * kTableEntry;
-            ++languageTables;
         }
-    std::map<std::u16string, std::size_t> stringAt;
+    places.stringsStart = offset;
+    return places;
+}
+
+std::string TResourceSectionLayout::MakeStrings(std::size_t stringsStart,
+                                                std::map<std::u16string, std::size_t>& at) const {
     std::string strings;
-    const std::size_t stringsStart = offset;
-    auto addString = [&](const TResourceId& id) {
-        if (!id.IsName || stringAt.count(id.Name) != 0)
+    auto add = [&](const TResourceId& id) {
+        if (!id.IsName || at.count(id.Name) != 0)
             return;
-        stringAt[id.Name] = stringsStart + strings.size();
+        at[id.Name] = stringsStart + strings.size();
         Put16(strings, static_cast<std::uint32_t>(id.Name.size()));
         for (char16_t c : id.Name)
             Put16(strings, c);
     };
     for (const TResource& r : resources_) {
-        addString(r.Type);
-        addString(r.Name);
+        add(r.Type);
+        add(r.Name);
     }
-    dataEntries_ = Align(stringsStart + strings.size(), 8);
+    return strings;
+}
+
+void TResourceSectionLayout::PlaceData(std::size_t stringsEnd) {
+    dataEntries_ = Align(stringsEnd, 8);
     std::size_t dataOffset = dataEntries_ + resources_.size() * kDataEntry;
     for (const TResource& r : resources_) {
         dataOffset = Align(dataOffset, 8);
@@ -253,9 +271,12 @@ TResourceSectionLayout::TResourceSectionLayout(std::vector<TResource> resources)
         dataOffset += static_cast<std::size_t>(r.Size());
     }
     size_ = static_cast<std::uint32_t>(dataOffset);
+}
 
-    // Then the bytes. A table: no characteristics, no time stamp (so that the output depends
-    // only on its inputs), version 0.0, the counts, the entries.
+void TResourceSectionLayout::WriteTables(const TTree& tree, const TTablePlaces& places,
+                                         const std::map<std::u16string, std::size_t>& stringAt) {
+    // A table: no characteristics, no time stamp (so that the output depends only on its
+    // inputs), version 0.0, the counts, the entries.
     auto table = [&](std::size_t named, std::size_t numbered) {
         Put32(directory_, 0);
         Put32(directory_, 0);
@@ -264,7 +285,7 @@ TResourceSectionLayout::TResourceSectionLayout(std::vector<TResource> resources)
         Put16(directory_, static_cast<std::uint32_t>(numbered));
     };
     auto idField = [&](const TResourceId& id) {
-        return id.IsName ? kHighBit | static_cast<std::uint32_t>(stringAt[id.Name])
+        return id.IsName ? kHighBit | static_cast<std::uint32_t>(stringAt.at(id.Name))
                          : std::uint32_t{id.Id};
     };
     auto countNamed = [&](const auto& group, auto idOf) {
@@ -282,7 +303,7 @@ TResourceSectionLayout::TResourceSectionLayout(std::vector<TResource> resources)
     table(countNamed(tree, typeOf), tree.size() - countNamed(tree, typeOf));
     for (std::size_t t = 0; t < tree.size(); ++t) {
         Put32(directory_, idField(typeOf(tree[t])));
-        Put32(directory_, kHighBit | static_cast<std::uint32_t>(nameTableAt[t]));
+        Put32(directory_, kHighBit | static_cast<std::uint32_t>(places.nameTables[t]));
     }
     std::size_t languageTable = 0;
     for (const auto& names : tree) {
@@ -290,7 +311,7 @@ TResourceSectionLayout::TResourceSectionLayout(std::vector<TResource> resources)
         for (const auto& languages : names) {
             Put32(directory_, idField(nameOf(languages)));
             Put32(directory_,
-                  kHighBit | static_cast<std::uint32_t>(languageTableAt[languageTable++]));
+                  kHighBit | static_cast<std::uint32_t>(places.languageTables[languageTable++]));
         }
     }
     for (const auto& names : tree)
@@ -301,7 +322,9 @@ TResourceSectionLayout::TResourceSectionLayout(std::vector<TResource> resources)
                 Put32(directory_, static_cast<std::uint32_t>(dataEntries_ + index * kDataEntry));
             }
         }
-    directory_ += strings;
+}
+
+void TResourceSectionLayout::WriteDataEntries() {
     directory_.resize(dataEntries_, '\0');
     for (std::size_t i = 0; i < resources_.size(); ++i) {
         Put32(directory_, dataOffsets_[i]); // an RVA once the section's address is added

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,25 @@ public:
                const std::function<void(const void*, std::size_t)>& write) const;
 
 private:
+    // The resources by type, then by name, then by language (indexes into resources_).
+    using TTree = std::vector<std::vector<std::vector<std::size_t>>>;
+    // Where the name and language tables stand, and where the strings start.
+    struct TTablePlaces {
+        std::vector<std::size_t> nameTables, languageTables;
+        std::size_t stringsStart = 0;
+    };
+    // Sorts resources_ into directory order and groups them.
+    TTree SortAndGroup();
+    static TTablePlaces PlaceTables(const TTree& tree);
+    // The names (length and UTF-16), each once, with where each one lies.
+    std::string MakeStrings(std::size_t stringsStart,
+                            std::map<std::u16string, std::size_t>& at) const;
+    // The data entries after the strings, and each resource's data after them (8-aligned).
+    void PlaceData(std::size_t stringsEnd);
+    void WriteTables(const TTree& tree, const TTablePlaces& places,
+                     const std::map<std::u16string, std::size_t>& stringAt);
+    void WriteDataEntries();
+
     std::vector<TResource> resources_; // in directory order
     std::string directory_;            // tables, strings and data entries, addresses from 0
     std::size_t dataEntries_ = 0;      // where the data entries start in directory_

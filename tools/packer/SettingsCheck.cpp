@@ -102,59 +102,82 @@ std::optional<std::wstring> DecodeSettingsResource(std::string_view bytes) {
     return text;
 }
 
-bool CheckSettings(std::string_view bytes, const std::string& file, unsigned codePage,
-                   TDiagnostics& diagnostics, TCheckedSettings& checked) {
-    const std::size_t errorsBefore = diagnostics.ErrorCount();
+namespace {
+
+// The settings document as read: its text, its JSON, and where each member stands.
+struct TParsedSettings {
+    std::wstring decoded; // as decoded, for the resource
+    std::wstring text;    // with its lines normalised, as the installer reads it
+    TJsonValue root;
+    std::vector<std::size_t> lines;                        // each member's line, or 0
+    std::map<std::wstring, std::vector<std::size_t>> seen; // member name -> its indexes
+
+    std::size_t LineOf(const wchar_t* key) const { return lines[seen.at(key).back()]; }
+};
+
+// Decodes and parses the document, which must be one JSON object; false after its error.
+bool ParseSettingsDocument(std::string_view bytes, const std::string& file, unsigned codePage,
+                           TDiagnostics& diagnostics, TParsedSettings& parsed) {
     std::string problem;
     const std::optional<std::wstring> decoded = DecodeDocument(bytes, codePage, problem);
     if (!decoded) {
         diagnostics.Error(file, 0, "the settings cannot be decoded: " + problem);
         return false;
     }
+    parsed.decoded = *decoded;
     // The installer reads the text through its line list, as here.
-    const std::wstring text = NormaliseLines(*decoded);
-    if (text.empty()) {
+    parsed.text = NormaliseLines(*decoded);
+    if (parsed.text.empty()) {
         diagnostics.Error(file, 0, "the settings document is empty");
         return false;
     }
-    TJsonValue root;
     TJsonError error;
-    if (!ParseJson(text, root, error)) {
+    if (!ParseJson(parsed.text, parsed.root, error)) {
         diagnostics.Error(file, error.Line,
                           "the settings cannot be read: " + Utf8(error.Reason) + " (column " +
                               std::to_string(error.Column) + ")");
         return false;
     }
-    if (root.Kind != TJsonKind::Object) {
-        diagnostics.Error(
-            file, 1, std::string("the settings must be a JSON object, not ") + KindName(root.Kind));
+    if (parsed.root.Kind != TJsonKind::Object) {
+        diagnostics.Error(file, 1,
+                          std::string("the settings must be a JSON object, not ") +
+                              KindName(parsed.root.Kind));
         return false;
     }
+    const auto& members = parsed.root.Members;
+    parsed.lines = TopLevelMemberLines(parsed.text);
+    if (parsed.lines.size() != members.size())
+        parsed.lines.assign(members.size(), 0); // a layout the scan cannot follow: no lines
+    for (std::size_t i = 0; i < members.size(); ++i)
+        parsed.seen[members[i].Name].push_back(i);
+    return true;
+}
 
-    std::vector<std::size_t> lines = TopLevelMemberLines(text);
-    if (lines.size() != root.Members.size())
-        lines.assign(root.Members.size(), 0); // a layout the scan cannot follow: no lines
-    std::map<std::wstring, std::vector<std::size_t>> seen; // member name -> its indexes
-    for (std::size_t i = 0; i < root.Members.size(); ++i)
-        seen[root.Members[i].Name].push_back(i);
-
-    for (std::size_t i = 0; i < root.Members.size(); ++i) {
-        const std::wstring& name = root.Members[i].Name;
-        if (KnownKey(name) != nullptr || seen[name].front() != i)
+// A warning for each key the installer does not know, naming the known key it may be a typo of.
+void WarnOfUnknownKeys(const TParsedSettings& parsed, const std::string& file,
+                       TDiagnostics& diagnostics) {
+    const auto& members = parsed.root.Members;
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        const std::wstring& name = members[i].Name;
+        if (KnownKey(name) != nullptr || parsed.seen.at(name).front() != i)
             continue;
         if (const TSettingKey* near = KeyIgnoringCase(name))
-            diagnostics.Warning(file, lines[i],
+            diagnostics.Warning(file, parsed.lines[i],
                                 "unknown key " + Quoted(name) + ": did you mean " +
                                     Quoted(near->Name) +
                                     "? Keys are case-sensitive; the installer ignores this one");
         else
-            diagnostics.Warning(file, lines[i],
+            diagnostics.Warning(file, parsed.lines[i],
                                 "unknown key " + Quoted(name) + ": the installer ignores it");
     }
+}
 
+// Every required key present, each key given once (a warning otherwise) and of its type.
+void CheckKeysAndTypes(const TParsedSettings& parsed, const std::string& file,
+                       TDiagnostics& diagnostics) {
     for (const TSettingKey& key : kSettingKeys) {
-        const auto found = seen.find(key.Name);
-        if (found == seen.end()) {
+        const auto found = parsed.seen.find(key.Name);
+        if (found == parsed.seen.end()) {
             if (key.Required)
                 diagnostics.Error(
                     file, 0,
@@ -164,12 +187,13 @@ bool CheckSettings(std::string_view bytes, const std::string& file, unsigned cod
         }
         const std::vector<std::size_t>& at = found->second;
         const std::size_t last = at.back();
+        const std::size_t line = parsed.lines[last];
         if (at.size() > 1)
-            diagnostics.Warning(file, lines[last],
+            diagnostics.Warning(file, line,
                                 "the key " + Quoted(key.Name) + " is given " +
                                     std::to_string(at.size()) +
                                     " times; the installer takes this last value");
-        const TJsonValue& value = root.Members[last].Value;
+        const TJsonValue& value = parsed.root.Members[last].Value;
         if (key.Type == TSettingType::Boolean && value.Kind != TJsonKind::True &&
             value.Kind != TJsonKind::False) {
             std::string message = "the key " + Quoted(key.Name) + " must be true or false, not " +
@@ -177,13 +201,46 @@ bool CheckSettings(std::string_view bytes, const std::string& file, unsigned cod
             if (value.Kind == TJsonKind::String)
                 message += " (the installer would read " + Quoted(value.Text) + " as " +
                            (ValueAsBoolean(value) ? "true" : "false") + ")";
-            diagnostics.Error(file, lines[last], message);
+            diagnostics.Error(file, line, message);
         } else if (key.Type == TSettingType::String && value.Kind != TJsonKind::String) {
-            diagnostics.Error(file, lines[last],
+            diagnostics.Error(file, line,
                               "the key " + Quoted(key.Name) + " must be a string, not " +
                                   KindName(value.Kind) + "; write it in quotes");
         }
     }
+}
+
+// The values the installer relies on: one folder name to install into, a main program, and a
+// data folder that is the product's own.
+void CheckValues(const TParsedSettings& parsed, const TInstallerSettings& s,
+                 const std::string& file, TDiagnostics& diagnostics) {
+    if (!IsPlainFolderName(s.FProgramDirName))
+        diagnostics.Error(file, parsed.LineOf(L"ProgramDirName"),
+                          "ProgramDirName must be one folder name (not empty, no \\ / : * ? \" < > "
+                          "|): the product is installed into it and the uninstaller empties it");
+    if (s.FMainProg.empty())
+        diagnostics.Error(file, parsed.LineOf(L"MainProg"),
+                          "MainProg is empty: it must name the product's main program");
+    if (parsed.seen.count(L"ConfigPathForUinstall") != 0) {
+        const TJsonValue* path = parsed.root.Find(L"ConfigPathForUinstall");
+        if (!path->Text.empty() && IsWholeFolder(path->Text))
+            diagnostics.Error(file, parsed.LineOf(L"ConfigPathForUinstall"),
+                              "ConfigPathForUinstall names a whole folder (" + Quoted(path->Text) +
+                                  "), which the uninstaller would empty; name the product's own "
+                                  "folder in it, such as \"%appdata%\\\\MyProduct\"");
+    }
+}
+
+} // namespace
+
+bool CheckSettings(std::string_view bytes, const std::string& file, unsigned codePage,
+                   TDiagnostics& diagnostics, TCheckedSettings& checked) {
+    const std::size_t errorsBefore = diagnostics.ErrorCount();
+    TParsedSettings parsed;
+    if (!ParseSettingsDocument(bytes, file, codePage, diagnostics, parsed))
+        return false;
+    WarnOfUnknownKeys(parsed, file, diagnostics);
+    CheckKeysAndTypes(parsed, file, diagnostics);
     if (diagnostics.ErrorCount() != errorsBefore)
         return false;
 
@@ -192,33 +249,16 @@ bool CheckSettings(std::string_view bytes, const std::string& file, unsigned cod
     try {
         const TSettingsFolders folders{[] { return std::wstring(L"C:\\AppData"); },
                                        [] { return std::wstring(L"C:\\LocalAppData"); }};
-        ReadInstallerSettings(text, result.Settings, folders);
+        ReadInstallerSettings(parsed.text, result.Settings, folders);
     } catch (const EInstallerError& e) {
         diagnostics.Error(file, 0, Utf8(e.Message()));
         return false;
     }
-
-    auto lineOf = [&](const wchar_t* key) { return lines[seen[key].back()]; };
-    const TInstallerSettings& s = result.Settings;
-    if (!IsPlainFolderName(s.FProgramDirName))
-        diagnostics.Error(file, lineOf(L"ProgramDirName"),
-                          "ProgramDirName must be one folder name (not empty, no \\ / : * ? \" < > "
-                          "|): the product is installed into it and the uninstaller empties it");
-    if (s.FMainProg.empty())
-        diagnostics.Error(file, lineOf(L"MainProg"),
-                          "MainProg is empty: it must name the product's main program");
-    if (seen.count(L"ConfigPathForUinstall") != 0) {
-        const TJsonValue* path = root.Find(L"ConfigPathForUinstall");
-        if (!path->Text.empty() && IsWholeFolder(path->Text))
-            diagnostics.Error(file, lineOf(L"ConfigPathForUinstall"),
-                              "ConfigPathForUinstall names a whole folder (" + Quoted(path->Text) +
-                                  "), which the uninstaller would empty; name the product's own "
-                                  "folder in it, such as \"%appdata%\\\\MyProduct\"");
-    }
+    CheckValues(parsed, result.Settings, file, diagnostics);
     if (diagnostics.ErrorCount() != errorsBefore)
         return false;
 
-    result.ResourceBytes = "\xEF\xBB\xBF" + EncodeUtf8(*decoded);
+    result.ResourceBytes = "\xEF\xBB\xBF" + EncodeUtf8(parsed.decoded);
     checked = std::move(result);
     return true;
 }
