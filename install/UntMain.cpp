@@ -107,6 +107,28 @@ bool TFrmCommInst::LoadSettings() {
 }
 
 void TFrmCommInst::FormCreate(TObject*) {
+    WireControls();
+    const TArguments arguments = ParseArguments(CommandLineArguments());
+    StartRunLog(arguments);
+    if (arguments.Silent)
+        PrepareSilentRun();
+    LoadBrandingPictures();
+    if (!LoadSettings())
+        return;
+    LogLine(L"product: " + FTitle + L", version " + FVersion);
+    if (!TakeProductLock())
+        return;
+    if (IsUninstallRole())
+        cnMain->SetActivePage(tbUninstall);
+    else if (!PrepareInstallPage(arguments))
+        return;
+    KillProcessByName(FMainProg);
+    ShowProductTexts();
+    if (FbSilent)
+        tmrHiddenAutoInst->SetEnabled(true);
+}
+
+void TFrmCommInst::WireControls() {
     FImgDown = false;
     SetbMouseDownToMoveClient(true);
     auto toggle = [this](TObject* sender, TMouseButton button, TShiftState shift, int x, int y) {
@@ -118,76 +140,67 @@ void TFrmCommInst::FormCreate(TObject*) {
     imgDown->OnClick = [toggle](TObject* sender) { toggle(sender, TMouseButton::mbLeft, 0, 0, 0); };
     imgUp->OnClick = imgDown->OnClick;
     SetLayoutHeight(400);
+}
 
-    const TArguments arguments = ParseArguments(CommandLineArguments());
+void TFrmCommInst::StartRunLog(const TArguments& arguments) {
     // A log that cannot be written does not stop the run.
-    if (arguments.Log && OpenRunLog(*arguments.Log)) {
-        LogLine(L"command line: " + std::wstring(GetCommandLineW()));
-        LogLine(L"program: " + ModuleFileName() +
-                (IsUninstallRole() ? L" (uninstaller)" : L" (installer)"));
-        for (const std::wstring& ignored : arguments.Ignored)
-            LogLine(L"ignored argument: " + ignored);
-    }
-    FbSilent = false;
-    if (arguments.Silent) {
-        FbSilent = true;
-        Application->ShowMainForm = false;
-        // Under a deployment service nobody can answer a message box, and one would hang the
-        // run forever: there the exit code alone reports a failure.
-        if (!WindowStationIsVisible())
-            SetMessageBoxesSuppressed(true);
-        // The silent-install timer is switched on only once start-up has gone through, so
-        // that it can never fire inside one of start-up's message boxes. Nobody watches a
-        // silent run: it starts at the timer's first chance and takes no pauses.
-        tmrHiddenAutoInst->SetInterval(1);
-        SetProgressPauses(false);
-    }
-
-    LoadBrandingPictures();
-
-    if (!LoadSettings())
+    if (!arguments.Log || !OpenRunLog(*arguments.Log))
         return;
-    LogLine(L"product: " + FTitle + L", version " + FVersion);
-    if (!TakeProductLock())
-        return;
+    LogLine(L"command line: " + std::wstring(GetCommandLineW()));
+    LogLine(L"program: " + ModuleFileName() +
+            (IsUninstallRole() ? L" (uninstaller)" : L" (installer)"));
+    for (const std::wstring& ignored : arguments.Ignored)
+        LogLine(L"ignored argument: " + ignored);
+}
 
-    if (!IsUninstallRole()) {
-        if (!FXPSupported && !IsVistaOrLater()) {
-            Application->ShowMessage(L"Only supports Win7 and above, XP is not compatible!");
-            EndStartup(false);
-            return;
-        }
-        cnMain->SetActivePage(tbInstall);
-        std::wstring target = GetProgramFilesDir() + L"\\" + FProgramDirName;
-        // "/dir=": the installation folder itself. One that is not absolute, or that the
-        // uninstaller would refuse to empty, is refused before anything is written: a silent
-        // run ends (1639), an interactive one keeps the default in the path box.
-        if (arguments.Dir) {
-            if (IsUsableDirArgument(*arguments.Dir) && !IsProtectedSystemFolder(*arguments.Dir)) {
-                target = WithoutTrailingSeparators(*arguments.Dir);
-            } else if (FbSilent) {
-                LogLine(L"refused: /dir=" + *arguments.Dir);
-                FExitCode = exitcode::kInvalidCommandLine;
-                Application->Terminate();
-                return;
-            }
-        }
-        edtPath->SetText(target);
-        LogLine(L"target: " + target);
-        CreateDirectoryTree(edtPath->Text()); // the extraction creates what is still missing
-    } else {
-        cnMain->SetActivePage(tbUninstall);
+void TFrmCommInst::PrepareSilentRun() {
+    FbSilent = true;
+    Application->ShowMainForm = false;
+    // Under a deployment service nobody can answer a message box, and one would hang the run
+    // forever: there the exit code alone reports a failure.
+    if (!WindowStationIsVisible())
+        SetMessageBoxesSuppressed(true);
+    // The silent-install timer is switched on only once start-up has gone through, so that it
+    // can never fire inside one of start-up's message boxes. Nobody watches a silent run: it
+    // starts at the timer's first chance and takes no pauses.
+    tmrHiddenAutoInst->SetInterval(1);
+    SetProgressPauses(false);
+}
+
+bool TFrmCommInst::PrepareInstallPage(const TArguments& arguments) {
+    if (!FXPSupported && !IsVistaOrLater()) {
+        Application->ShowMessage(L"Only supports Win7 and above, XP is not compatible!");
+        EndStartup(false);
+        return false;
     }
+    cnMain->SetActivePage(tbInstall);
+    std::wstring target = GetProgramFilesDir() + L"\\" + FProgramDirName;
+    // "/dir=": the installation folder itself. One that is not absolute, or that the
+    // uninstaller would refuse to empty, is refused before anything is written: a silent run
+    // ends (1639), an interactive one keeps the default in the path box.
+    if (arguments.Dir) {
+        if (IsUsableDirArgument(*arguments.Dir) && !IsProtectedSystemFolder(*arguments.Dir)) {
+            target = WithoutTrailingSeparators(*arguments.Dir);
+        } else if (FbSilent) {
+            LogLine(L"refused: /dir=" + *arguments.Dir);
+            FExitCode = exitcode::kInvalidCommandLine;
+            Application->Terminate();
+            return false;
+        }
+    }
+    edtPath->SetText(target);
+    LogLine(L"target: " + target);
+    CreateDirectoryTree(edtPath->Text()); // the extraction creates what is still missing
+    return true;
+}
 
-    KillProcessByName(FMainProg);
-
+void TFrmCommInst::ShowProductTexts() {
     if (!FNetID.empty()) {
         std::wstring userName, password;
         SplitNetID(FNetID, userName, password);
         lblNetIdDesc->SetVisible(true);
         lblNetID->SetCaption(userName);
     }
-
     Application->SetTitle(FTitle);
     SetCaption(FTitle);
     lblTitle->SetCaption(FTitle);
@@ -195,12 +208,8 @@ void TFrmCommInst::FormCreate(TObject*) {
     lblDescription->SetCaption(FDescription);
     lblBigTitle->SetCaption(FBigTitle);
     PlaceHeaderTexts();
-
     for (TTabSheet* page : cnMain->Pages())
         page->SetCaption(L"");
-
-    if (FbSilent)
-        tmrHiddenAutoInst->SetEnabled(true);
 }
 
 void TFrmCommInst::PlaceHeaderTexts() {

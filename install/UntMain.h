@@ -2,6 +2,7 @@
 // The installer's main window: its controls (the layout's), the product settings, and the
 // workflow that runs in its handlers.
 
+#include "install/Arguments.h"
 #include "settings/InstallerSettings.h"
 #include "ui/MainLayout.h"
 #include "sys/Win32Handle.h"
@@ -77,6 +78,18 @@ private:
     // The product's mutex, held for the program's whole life (see SingleInstance.h).
     THandle FProductLock;
 
+    // Start-up's steps, in FormCreate's order. The mouse and keyboard handlers of the arrow,
+    // dragging by the background, the window's normal height.
+    void WireControls();
+    // "/log=": opens the run log and notes the command line and the program.
+    void StartRunLog(const TArguments& arguments);
+    // "/silent": no window, no message boxes where nobody can answer, no pauses.
+    void PrepareSilentRun();
+    // The install page with the target folder ("/dir=" or the default); false when start-up
+    // has ended (an unsupported system, a refused "/dir=" in a silent run).
+    bool PrepareInstallPage(const TArguments& arguments);
+    // The product's title, texts and network ID in the window.
+    void ShowProductTexts();
     // Reads and applies the settings; false when start-up has ended (after its message).
     bool LoadSettings();
     // Ends start-up: the message loop stops as soon as it starts.
