@@ -17,6 +17,19 @@
 #include <thread>
 #include <vector>
 
+// What one thread created last, so that attributes a new file or folder already has are not
+// set once more (several threads extract at once, each setting the attributes of the file it
+// has just written); and the target and the staged file of its last output written beside a
+// file in use: its stored attributes go to the staged file, and a failed one leaves the target
+// alone.
+struct TWin32ZipThreadMemo {
+    std::wstring createdFile;
+    std::wstring createdFolder;
+    std::wstring stagedTarget;
+    std::wstring stagedFile;
+    bool stagedDiscarded = false;
+};
+
 namespace {
 
 // The attributes SetFileAttributesW accepts; the rest of a stored word (the directory bit,
@@ -45,16 +58,8 @@ constexpr ULONGLONG kPumpIntervalMs = 15;
 // pace.
 constexpr unsigned kMaxThreads = 4;
 
-// What the calling thread created last, so that attributes a new file or folder already has
-// are not set once more. Per thread: several threads extract at once, each setting the
-// attributes of the file it has just written.
-thread_local std::wstring lastCreatedFile;
-thread_local std::wstring lastCreatedFolder;
-// The target and the staged file of the calling thread's last output written beside a file in
-// use: its stored attributes go to the staged file, and a failed one leaves the target alone.
-thread_local std::wstring lastStagedTarget;
-thread_local std::wstring lastStagedFile;
-thread_local bool lastStagedDiscarded = false;
+// Counts hosts, so that a thread's memo of a host that has gone is never taken for another's.
+std::atomic<std::uint64_t> hostSerials{0};
 
 // The archive: `size` bytes from `base` on in `file` (the whole file, or the part of a program
 // file that holds an embedded archive).
@@ -127,9 +132,10 @@ bool MarkForDeletion(HANDLE file) {
 class TWin32Output final : public IZipOutput {
 public:
     TWin32Output(THandle file, std::wstring path, std::uint64_t presized,
-                 std::atomic<std::uint64_t>& extracted, std::unique_ptr<TStaging> staging = nullptr)
+                 std::atomic<std::uint64_t>& extracted, TWin32ZipThreadMemo& memo,
+                 std::unique_ptr<TStaging> staging = nullptr)
         : file_(std::move(file)), path_(std::move(path)), presized_(presized),
-          extracted_(extracted), staging_(std::move(staging)) {}
+          extracted_(extracted), memo_(memo), staging_(std::move(staging)) {}
     ~TWin32Output() override {
         if (staging_ && file_)
             Discard();
@@ -170,12 +176,12 @@ public:
         if (staging_) {
             if (!staging_->schedule(staging_->staged, staging_->target)) {
                 Discard();
-                lastStagedDiscarded = false; // the reader removes nothing after a failed Finish
+                memo_.stagedDiscarded = false; // the reader removes nothing after a failed Finish
                 return false;
             }
-            lastStagedTarget = staging_->target;
-            lastStagedFile = staging_->staged;
-            lastStagedDiscarded = false;
+            memo_.stagedTarget = staging_->target;
+            memo_.stagedFile = staging_->staged;
+            memo_.stagedDiscarded = false;
         }
         extracted_ += written_;
         file_.Reset();
@@ -192,9 +198,9 @@ private:
     void Discard() {
         MarkForDeletion(file_.Get());
         file_.Reset();
-        lastStagedTarget = staging_->target;
-        lastStagedFile.clear();
-        lastStagedDiscarded = true;
+        memo_.stagedTarget = staging_->target;
+        memo_.stagedFile.clear();
+        memo_.stagedDiscarded = true;
     }
 
     void CutToWritten() {
@@ -207,6 +213,7 @@ private:
     std::uint64_t presized_;
     std::uint64_t written_ = 0;
     std::atomic<std::uint64_t>& extracted_;
+    TWin32ZipThreadMemo& memo_;         // of the thread that made the output, which finishes it
     std::unique_ptr<TStaging> staging_; // only for a file written beside its target in use
 };
 
@@ -217,9 +224,24 @@ bool IsSharingViolation(DWORD code) {
 } // namespace
 
 TWin32ZipHost::TWin32ZipHost(std::function<void()> pump, unsigned threads)
-    : pump_(std::move(pump)), threads_(threads) {
+    : pump_(std::move(pump)), threads_(threads), serial_(++hostSerials) {
     if (threads_ == 0)
         threads_ = std::clamp<unsigned>(std::thread::hardware_concurrency(), 1, kMaxThreads);
+}
+
+TWin32ZipHost::~TWin32ZipHost() = default;
+
+TWin32ZipThreadMemo& TWin32ZipHost::Memo() {
+    // Trivially destructible thread-locals only (see memos_).
+    thread_local TWin32ZipThreadMemo* memo = nullptr;
+    thread_local std::uint64_t memoHost = 0;
+    if (memoHost != serial_) {
+        const std::lock_guard<std::mutex> guard(memoLock_);
+        memos_.push_back(std::make_unique<TWin32ZipThreadMemo>());
+        memo = memos_.back().get();
+        memoHost = serial_;
+    }
+    return *memo;
 }
 
 void TWin32ZipHost::EntrySkipped(const std::wstring& name, const wchar_t* reason) {
@@ -275,7 +297,7 @@ bool TWin32ZipHost::CreateDirectories(const std::wstring& path) {
     // Usually only the last folder is missing: one call then does it all, and the path is
     // walked from the root only when a parent is missing too.
     if (CreateDirectoryW(path.c_str(), nullptr)) {
-        lastCreatedFolder = path;
+        Memo().createdFolder = path;
         return true;
     }
     if (GetLastError() != ERROR_PATH_NOT_FOUND)
@@ -295,17 +317,17 @@ bool TWin32ZipHost::CreateDirectories(const std::wstring& path) {
         if (cut > 0)
             CreateDirectoryW(path.substr(0, cut).c_str(), nullptr);
     if (CreateDirectoryW(path.c_str(), nullptr))
-        lastCreatedFolder = path;
+        Memo().createdFolder = path;
     return DirectoryExists(path);
 }
 
 std::unique_ptr<IZipOutput> TWin32ZipHost::CreateOutput(const std::wstring& path,
                                                         std::uint64_t declaredSize) {
     constexpr DWORD kFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
-    if (!lastStagedTarget.empty()) {
-        lastStagedTarget.clear();
-        lastStagedFile.clear();
-        lastStagedDiscarded = false;
+    if (!Memo().stagedTarget.empty()) {
+        Memo().stagedTarget.clear();
+        Memo().stagedFile.clear();
+        Memo().stagedDiscarded = false;
     }
     // Most files of an installation are new: creating them outright costs one look-up of the
     // name, where asking for its attributes first costs two (and a missing name is the most
@@ -329,7 +351,7 @@ std::unique_ptr<IZipOutput> TWin32ZipHost::CreateOutput(const std::wstring& path
             return nullptr;
         }
     }
-    lastCreatedFile = path;
+    Memo().createdFile = path;
     // Pre-sizing lets the file system lay the file out in one piece; failing at it is harmless.
     std::uint64_t presized = 0;
     if (declaredSize >= kPresizeFrom && SetPosition(file.Get(), declaredSize)) {
@@ -337,7 +359,7 @@ std::unique_ptr<IZipOutput> TWin32ZipHost::CreateOutput(const std::wstring& path
             presized = declaredSize;
         SetPosition(file.Get(), 0);
     }
-    return std::make_unique<TWin32Output>(std::move(file), path, presized, extracted_);
+    return std::make_unique<TWin32Output>(std::move(file), path, presized, extracted_, Memo());
 }
 
 std::unique_ptr<IZipOutput> TWin32ZipHost::CreateStagedOutput(const std::wstring& target) {
@@ -362,7 +384,7 @@ std::unique_ptr<IZipOutput> TWin32ZipHost::CreateStagedOutput(const std::wstring
         staging->schedule = [this](const std::wstring& from, const std::wstring& to) {
             return ScheduleReplacement(from, to);
         };
-        return std::make_unique<TWin32Output>(std::move(file), target, 0, extracted_,
+        return std::make_unique<TWin32Output>(std::move(file), target, 0, extracted_, Memo(),
                                               std::move(staging));
     }
     return nullptr;
@@ -382,8 +404,8 @@ bool TWin32ZipHost::ScheduleReplacement(const std::wstring& staged, const std::w
 bool TWin32ZipHost::RemoveFile(const std::wstring& path) {
     // The output of a file in use was written elsewhere and has been deleted already; the file
     // in use is the old one, which stays.
-    if (lastStagedDiscarded && path == lastStagedTarget) {
-        lastStagedDiscarded = false;
+    if (Memo().stagedDiscarded && path == Memo().stagedTarget) {
+        Memo().stagedDiscarded = false;
         return true;
     }
     return DeleteFileW(path.c_str()) != 0;
@@ -393,18 +415,20 @@ bool TWin32ZipHost::SetAttributes(const std::wstring& path, std::uint32_t attrib
                                   bool isDirectory) {
     const DWORD settable = attributes & kSettableAttributes;
     // A folder this host has just created has none of the settable attributes.
-    if (isDirectory && settable == 0 && path == lastCreatedFolder)
+    if (isDirectory && settable == 0 && path == Memo().createdFolder)
         return true;
     // A file this host has just created holds the archive bit alone already; setting it again
     // would open the file once more. A word without DOS attributes (0, as Unix tools store
     // it) says nothing about them: the new file keeps the archive bit the system gives it
     // rather than having it cleared.
     if (!isDirectory && (settable == 0 || settable == FILE_ATTRIBUTE_ARCHIVE) &&
-        path == lastCreatedFile)
+        path == Memo().createdFile)
         return true;
     // A file in use was written beside it: the attributes belong to what replaces it.
     const std::wstring& file =
-        !isDirectory && !lastStagedFile.empty() && path == lastStagedTarget ? lastStagedFile : path;
+        !isDirectory && !Memo().stagedFile.empty() && path == Memo().stagedTarget
+            ? Memo().stagedFile
+            : path;
     return SetFileAttributesW(file.c_str(), settable ? settable : FILE_ATTRIBUTE_NORMAL) != 0;
 }
 

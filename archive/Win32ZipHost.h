@@ -8,8 +8,13 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <vector>
 #include <string>
+
+// What one extracting thread created or staged last (see Win32ZipHost.cpp).
+struct TWin32ZipThreadMemo;
 
 class TWin32ZipHost final : public IZipHost {
 public:
@@ -18,6 +23,7 @@ public:
     // first call and then at most every 15 ms. The reader may extract `threads` files at once
     // (0: one per processor, at most four).
     explicit TWin32ZipHost(std::function<void()> pump = {}, unsigned threads = 0);
+    ~TWin32ZipHost() override;
 
     // From now on OpenArchive reads the archive from `size` bytes at `offset` of `file`, which
     // the caller keeps open for the host's life, whatever path it is given (the path only names
@@ -56,8 +62,16 @@ private:
     // Schedules `staged` to replace `target` at the next restart and counts it.
     bool ScheduleReplacement(const std::wstring& staged, const std::wstring& target);
 
+    // The calling thread's memo for this host, made at its first use.
+    TWin32ZipThreadMemo& Memo();
+
     std::function<void()> pump_;
     unsigned threads_;
+    // Every thread's memo, owned here and reached through a plain thread-local pointer: a
+    // thread-local object with a destructor crashes the MinGW runtime when the thread ends.
+    const std::uint64_t serial_; // tells this host's memos from an earlier host's
+    std::mutex memoLock_;
+    std::vector<std::unique_ptr<TWin32ZipThreadMemo>> memos_;
     bool pumped_ = false;
     unsigned long long lastPump_ = 0; // GetTickCount64 at the last pump
     std::atomic<std::uint64_t> extracted_{0};
