@@ -42,25 +42,11 @@ void CreateTargetDirectory(const std::wstring& path) {
 
 } // namespace
 
-namespace {
-bool pausesOn = true;
-} // namespace
-
-void SetProgressPauses(bool on) {
-    pausesOn = on;
-}
-
-void ProgressPause(unsigned ms) {
-    // The window answers and repaints during the pause: it is part of the run's time.
-    if (pausesOn && ms > 0)
-        WaitPumping(nullptr, ms, [] { Application->ProcessMessages(); });
-}
-
 void StepProgress(TProgressBar& bar, int first, int last, unsigned stepPauseMs,
                   unsigned finalPauseMs) {
     for (int position = first; position <= last; ++position) {
         bar.SetPosition(position);
-        Application->ProcessMessages();
+        PumpMessages();
         ProgressPause(stepPauseMs);
     }
     ProgressPause(finalPauseMs);
@@ -110,7 +96,7 @@ void TFrmCommInst::btnInstallClick(TObject*) {
     StepProgress(*pbProgress, 0, 30, 2, 0);
 
     FExitCode = exitcode::kPackageDamaged; // a missing or unreadable archive
-    TWin32ZipHost host([] { Application->ProcessMessages(); });
+    TWin32ZipHost host(MessagePump());
     if (embedded)
         host.ReadArchiveFrom(ProgramFile(), archiveOffset, archiveSize);
     const bool everyEntry = UnzipArchive(host, archivePath, FTargetDir, kArchivePassword);

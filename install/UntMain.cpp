@@ -1,5 +1,7 @@
 #include "install/UntMain.h"
 #include "install/Package.h"
+#include "install/RegisterInstallation.h"
+#include "install/Pacing.h"
 
 #include "install/Arguments.h"
 #include "install/ExitCodes.h"
@@ -8,6 +10,7 @@
 #include "install/StepProgress.h"
 #include "sys/Error.h"
 #include "sys/MessageBoxes.h"
+#include "sys/MessagePump.h"
 #include "sys/MyCommonFuns.h"
 #include "sys/RunLog.h"
 
@@ -47,6 +50,10 @@ TFrmCommInst::TFrmCommInst(TComponent* owner)
     btnUninExit->OnClick = [this](TObject* sender) { btnUninExitClick(sender); };
     tmrHiddenAutoInst->OnTimer = [this](TObject* sender) { tmrHiddenAutoInstTimer(sender); };
     FrmCommInst = this;
+    // The window keeps answering during long steps, and pauses let a person follow the bar.
+    SetPacing(
+        {[] { Application->ProcessMessages(); },
+         [](unsigned ms) { WaitPumping(nullptr, ms, [] { Application->ProcessMessages(); }); }});
     // Start-up never goes on without what it needs: an error anywhere in it (settings that
     // cannot be read, a picture the window cannot take) is reported in one message, where
     // messages are shown, and the program ends as with unusable settings. A silent run must
@@ -164,7 +171,7 @@ void TFrmCommInst::PrepareSilentRun() {
     // can never fire inside one of start-up's message boxes. Nobody watches a silent run: it
     // starts at the timer's first chance and takes no pauses.
     tmrHiddenAutoInst->SetInterval(1);
-    SetProgressPauses(false);
+    SetPacing({[] { Application->ProcessMessages(); }, {}});
 }
 
 bool TFrmCommInst::PrepareInstallPage(const TArguments& arguments) {
@@ -285,7 +292,7 @@ void TFrmCommInst::imgbtnCloseClick(TObject*) {
 }
 
 std::wstring TFrmCommInst::GetMainProgFullPath() const {
-    return FTargetDir + L"\\" + FMainProgPath + FMainProg;
+    return MainProgramPath(*this, FTargetDir);
 }
 
 bool TFrmCommInst::SplitNetID(const std::wstring& netId, std::wstring& userName,
