@@ -7,10 +7,8 @@
 
 namespace {
 
-using le::Get16;
-using le::Get32;
-using le::Set16;
-using le::Set32;
+// Little-endian fields, as PE and ZIP files store them.
+using namespace le;
 
 std::uint64_t AlignUp(std::uint64_t value, std::uint32_t alignment) {
     return (value + alignment - 1) / alignment * alignment;

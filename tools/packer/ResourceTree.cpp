@@ -23,11 +23,8 @@ constexpr std::size_t kMaxResources = 1 << 16;
 // otherwise claim gigabytes.
 constexpr std::uint64_t kSharedCopyAllowance = 32u << 20;
 
-using le::Get16;
-using le::Get32;
-using le::Put16;
-using le::Put32;
-using le::Set32;
+// Little-endian fields, as PE and ZIP files store them.
+using namespace le;
 
 std::size_t Align(std::size_t value, std::size_t alignment) {
     return (value + alignment - 1) / alignment * alignment;

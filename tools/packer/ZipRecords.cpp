@@ -8,9 +8,8 @@ namespace {
 // attribute word is DOS attributes.
 constexpr std::uint16_t kVersionMadeBy = 63;
 
-using le::Put16;
-using le::Put32;
-using le::Put64;
+// Little-endian fields, as PE and ZIP files store them.
+using namespace le;
 
 std::uint32_t Field32(std::uint64_t value) {
     return value >= kZip32Limit ? 0xFFFFFFFFu : static_cast<std::uint32_t>(value);
