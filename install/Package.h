@@ -17,8 +17,10 @@ inline constexpr char kSettingsResource[] = "CONFIGFILE";
 // The branding pictures (PNG), in the window's order: the header, the logo and the big
 // buttons' normal, hover and pressed faces; each may have a version at twice the resolution
 // under its name with kDoubleResolutionSuffix ("bgpic@2x"), from "bgpic@2x.png".
-inline constexpr const char* kPictureNames[] = {"bgpic", "logo", "btninst01", "btninst02",
-                                                "btninst03"};
+inline constexpr char kBackgroundPicture[] = "bgpic";
+inline constexpr char kLogoPicture[] = "logo";
+inline constexpr const char* kPictureNames[] = {kBackgroundPicture, kLogoPicture, "btninst01",
+                                                "btninst02", "btninst03"};
 inline constexpr char kDoubleResolutionSuffix[] = "@2x";
 
 // The loose form: the archive and the settings as files beside setup.exe.

@@ -160,9 +160,9 @@ TLayoutSize LayoutSizeOf(const std::string& pictureName) {
         const TLayoutSize base = LayoutSizeOf(BaseName(pictureName));
         return {base.Width * 2, base.Height * 2};
     }
-    if (pictureName == "bgpic")
+    if (pictureName == package::kBackgroundPicture)
         return {600, 400};
-    if (pictureName == "logo")
+    if (pictureName == package::kLogoPicture)
         return {96, 96};
     // The button pictures are stretched over buttons 165 to 175 pixels wide.
     return {0, 45};
