@@ -18,8 +18,10 @@ for exe in "$@"; do
     echo "FAIL: $exe is $found, not $format"
     status=1
   fi
-  # The installer's own identity in its manifest (the packer has none of its own).
-  identity=$(grep -ao '<assemblyIdentity[^>]*name="OneClickSetup.Installer"[^>]*>' "$exe" || true)
+  # The installer's own identity in its manifest (the packer has none of its own). A packed
+  # setup.exe may also hold the stub's earlier resource bytes: every copy must agree.
+  identity=$(grep -ao '<assemblyIdentity[^>]*name="OneClickSetup.Installer"[^>]*>' "$exe" |
+    sort -u || true)
   if [ -n "$identity" ]; then
     named=$(sed -n 's/.*processorArchitecture="\([^"]*\)".*/\1/p' <<<"$identity")
     if [ "$named" != "$manifest" ]; then

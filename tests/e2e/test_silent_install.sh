@@ -27,7 +27,7 @@ while IFS= read -r -d '' file; do
     assert_file_exists "$target/$relative" "installed file"
     cmp -s "$file" "$target/$relative" || fail "$relative differs from the payload"
 done < <(find "$payload" -type f -print0)
-cmp -s "$BUILD_DIR/demo/payload/bin/DemoApp.exe" "$target/bin/DemoApp.exe" ||
+cmp -s "$BUILD_DIR/app/DemoApp.exe" "$target/bin/DemoApp.exe" ||
     fail "the main program differs from the one packed"
 
 e2e_step "unin.exe is a byte-exact copy of setup.exe; the credentials file has its one line"
