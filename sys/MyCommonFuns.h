@@ -36,12 +36,6 @@ bool ResourceExists(const std::wstring& name, const std::wstring& type, HMODULE 
 std::wstring LoadResourceText(const std::wstring& name, const std::wstring& type,
                               HMODULE module = nullptr);
 
-// Deletes `fileName` (failure ignored) and writes the resource's bytes to it; returns whether
-// the file exists afterwards. Throws "Resource <name> not found", "Cannot create file "<path>".
-// <system message>", or "Cannot write file "<path>". <system message>" when a write fails.
-bool ExtractResourceToFile(const std::wstring& name, const std::wstring& type,
-                           const std::wstring& fileName, HMODULE module = nullptr);
-
 // Hands the resource's PNG bytes to target.LoadPngFromMemory(data, size) (a picture, or an
 // image control), which decodes them and keeps its own copy; throws as ResourceData, before the
 // target is touched.

@@ -1,11 +1,8 @@
 #include "sys/MyCommonFuns.h"
 
 #include "sys/Error.h"
-#include "sys/FileIo.h"
 #include "sys/ProgramFile.h"
-#include "sys/SysErrorMessage.h"
 #include "sys/TextEncoding.h"
-#include "sys/Win32Handle.h"
 #include "sys/Win32CodePage.h"
 
 #include <algorithm>
@@ -38,15 +35,6 @@ std::uint64_t FileOffsetInImage(HMODULE module, const void* data, std::size_t si
             rva + size <= std::uint64_t{section->VirtualAddress} + section->SizeOfRawData)
             return section->PointerToRawData + (rva - section->VirtualAddress);
     return 0;
-}
-
-// Copies `size` bytes at `offset` of the module's program file into `target`. Reading them
-// from the file goes through the system's file cache; writing them from the mapped image would
-// first bring every page of it in, which for an archive of 100 MB takes three times as long
-// (measured under Wine). Only the running program's own file is read, through the handle held
-// since start-up; false for another module, or when the file cannot be read so far.
-bool CopyFromModuleFile(HMODULE module, std::uint64_t offset, std::uint64_t size, HANDLE target) {
-    return module == GetModuleHandleW(nullptr) && CopyFromProgramFile(offset, size, target);
 }
 
 } // namespace
@@ -84,30 +72,4 @@ bool ResourceExists(const std::wstring& name, const std::wstring& type, HMODULE 
 
 std::wstring LoadResourceText(const std::wstring& name, const std::wstring& type, HMODULE module) {
     return NormaliseLines(DecodeText(ResourceData(name, type, module), false, AnsiCodePage()));
-}
-
-bool ExtractResourceToFile(const std::wstring& name, const std::wstring& type,
-                           const std::wstring& fileName, HMODULE module) {
-    DeleteFileW(fileName.c_str());
-    const std::string_view data = ResourceData(name, type, module);
-    {
-        THandle file(CreateFileW(fileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file)
-            throw EInstallerError(L"Cannot create file \"" + fileName + L"\". " +
-                                  SysErrorMessage(GetLastError()));
-        const HMODULE image = ModuleOrSelf(module);
-        const std::uint64_t offset = FileOffsetInImage(image, data.data(), data.size());
-        if (offset == 0 || !CopyFromModuleFile(image, offset, data.size(), file.Get())) {
-            // From the mapped bytes then, from the start again.
-            LARGE_INTEGER start{};
-            SetFilePointerEx(file.Get(), start, nullptr, FILE_BEGIN);
-            SetEndOfFile(file.Get());
-            // A short write (a full disk) must not pass for a good copy of the archive.
-            if (!WriteAllBytes(file.Get(), data))
-                throw EInstallerError(L"Cannot write file \"" + fileName + L"\". " +
-                                      SysErrorMessage(GetLastError()));
-        }
-    }
-    return FileExists(fileName);
 }

@@ -68,54 +68,12 @@ TEST(ResourcesTest, BytesAreTheStoredBytes) {
 }
 
 TEST(ResourcesTest, MissingResourceFailsWithItsName) {
-    TScratchFolder scratch;
     const std::wstring expected = L"Resource nosuch not found";
     EXPECT_EQ(ErrorOf([] { std::string(ResourceData(L"nosuch", L"file")); }), expected);
     EXPECT_EQ(ErrorOf([] { LoadResourceText(L"nosuch", L"file"); }), expected);
-    EXPECT_EQ(ErrorOf([&] { ExtractResourceToFile(L"nosuch", L"file", scratch / L"x"); }),
-              expected);
     TFakePicture picture;
     EXPECT_EQ(ErrorOf([&] { LoadPngResource(picture, L"nosuch", L"file"); }), expected);
     EXPECT_EQ(picture.loads, 0);
-}
-
-TEST(ResourcesTest, ExtractReplacesAnExistingFileByteForByte) {
-    // The program's own resources are copied from its held file at their offsets.
-    ASSERT_TRUE(HoldProgramFile());
-    TScratchFolder scratch;
-    const std::wstring target = scratch / L"12345";
-    systest::WriteBytes(target, std::string(10000, 'x'));
-    EXPECT_TRUE(ExtractResourceToFile(L"zipfile", L"file", target));
-    EXPECT_EQ(systest::ReadBytes(target), Pattern());
-    // And into a file that does not exist yet.
-    const std::wstring fresh = scratch / L"fresh.bin";
-    EXPECT_TRUE(ExtractResourceToFile(L"ZIPFILE", L"FILE", fresh));
-    EXPECT_EQ(systest::ReadBytes(fresh), Pattern());
-    // From a program loaded as a data file (not mapped as an image, so the bytes cannot be
-    // found in its file by their address): the same bytes. A copy of this program, since the
-    // system hands back the image already loaded for the program itself.
-    const std::wstring copy = scratch / L"copy.exe";
-    ASSERT_TRUE(CopyFileW(ModuleFileName().c_str(), copy.c_str(), FALSE));
-    const HMODULE data = LoadLibraryExW(copy.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_NE(data, nullptr);
-    ASSERT_NE(reinterpret_cast<ULONG_PTR>(data) & 3, 0u) << "not a data-file handle";
-    const std::wstring fromData = scratch / L"from-data.bin";
-    EXPECT_TRUE(ExtractResourceToFile(L"zipfile", L"file", fromData, data));
-    FreeLibrary(data);
-    EXPECT_EQ(systest::ReadBytes(fromData), Pattern());
-}
-
-TEST(ResourcesTest, ExtractIntoMissingFolderFailsWithTheSystemMessage) {
-    TScratchFolder scratch;
-    const std::wstring target = scratch / L"missing\\x.bin";
-    const std::wstring message =
-        ErrorOf([&] { ExtractResourceToFile(L"zipfile", L"file", target); });
-    const std::wstring prefix = L"Cannot create file \"" + target + L"\". ";
-    ASSERT_EQ(message.substr(0, prefix.size()), prefix) << message;
-    const std::wstring system = message.substr(prefix.size());
-    EXPECT_FALSE(system.empty());
-    EXPECT_NE(system.back(), L'\n');
-    EXPECT_NE(system.back(), L'\r');
 }
 
 TEST(ResourcesTest, TextIsDecodedByItsMarkAndNormalised) {
