@@ -11,7 +11,12 @@ COLORREF ResolveColor(COLORREF color) {
 
 namespace {
 std::optional<bool> contrastOverride;
+std::optional<bool> contrastOfSystem; // asked at the first paint after a settings change
 } // namespace
+
+void RefreshHighContrast() {
+    contrastOfSystem.reset();
+}
 
 void OverrideHighContrast(std::optional<bool> on) {
     contrastOverride = on;
@@ -25,10 +30,14 @@ void FillWithColor(HDC dc, const RECT& area, COLORREF color) {
 bool HighContrastOn() {
     if (contrastOverride)
         return *contrastOverride;
-    HIGHCONTRASTW contrast{};
-    contrast.cbSize = sizeof(contrast);
-    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
-           (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+    if (!contrastOfSystem) {
+        HIGHCONTRASTW contrast{};
+        contrast.cbSize = sizeof(contrast);
+        contrastOfSystem =
+            SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
+            (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+    }
+    return *contrastOfSystem;
 }
 
 HFONT TFont::Handle() const {

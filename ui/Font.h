@@ -21,9 +21,11 @@ constexpr COLORREF clBlack = RGB(0, 0, 0);
 COLORREF ResolveColor(COLORREF color);
 
 // Whether the user has a high-contrast theme on: then texts are drawn in the system's window
-// text colour on its window colour instead of the layout's colours. Asked of the system at
-// every paint, unless OverrideHighContrast has given the answer.
+// text colour on its window colour instead of the layout's colours. Asked of the system once
+// and kept until RefreshHighContrast (the window calls it when the system's settings change),
+// unless OverrideHighContrast has given the answer.
 bool HighContrastOn();
+void RefreshHighContrast();
 
 // Fills `area` of `dc` with `color` (which may name a system colour).
 void FillWithColor(HDC dc, const RECT& area, COLORREF color);

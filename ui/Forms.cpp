@@ -140,6 +140,12 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         ApplyDpi(LOWORD(wParam));
         return 0;
     }
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
+        // A contrast theme switched on or off, or other system colours: painted afresh.
+        RefreshHighContrast();
+        RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+        break;
     case WM_COMMAND:
         // The edit box took the focus itself (clicked, say): the window's focus follows.
         if (HIWORD(wParam) == EN_SETFOCUS)
